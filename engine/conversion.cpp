@@ -1,0 +1,47 @@
+#include "engine/conversion.h"
+
+#include "engine/bad_parts.h"
+#include "engine/conversion_options.h"
+#include "engine/frame_list.h"
+#include "engine/good_parts.h"
+#include "engine/script_stream.h"
+
+namespace snipforge {
+namespace {
+
+RunOutcome Failed(std::string message) { return {false, std::move(message)}; }
+
+}  // namespace
+
+RunOutcome RunConversion(const ControlValues& controls) {
+  FrameList list;
+  std::string leading;
+  std::string trailing;
+  if (auto error = ReadFrameList(controls.tInput, list, leading, trailing)) {
+    return Failed(*error);
+  }
+  if (list.UpperBound() == 0) {
+    return Failed("no frame numbers in " + FileNameForMessage(controls.tInput));
+  }
+  NormaliseFrameList(list);
+
+  ConversionOptions options;
+  if (auto error = CaptureOptions(controls, options)) return Failed(*error);
+
+  // Until Close succeeds the script lives in a temporary file, which the stream removes on
+  // every early return; the file at the output path changes only when the whole run succeeds.
+  ScriptStream script;
+  if (auto error = script.Create(options.OutputPath)) return Failed(*error);
+  if (!leading.empty() && options.IncludeText) script.Write(leading);
+  if (options.OutputGoodFrames) {
+    if (auto error = WriteGoodParts(list, options, script)) return Failed(*error);
+  }
+  if (options.OutputBadFrames) {
+    if (auto error = WriteBadParts(list, options, script)) return Failed(*error);
+  }
+  if (options.IncludeText && !trailing.empty()) script.Write(trailing);
+  if (auto error = script.Close()) return Failed(*error);
+  return {true, {}};
+}
+
+}  // namespace snipforge

@@ -1,0 +1,176 @@
+#include "engine/conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/test_support.h"
+
+namespace snipforge {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+class RunConversionTest : public ::testing::Test {
+ protected:
+  // Controls that read frames.txt and write out.avs in the test's folder.
+  ControlValues Controls(const std::string& input) const {
+    WriteFile(dir_.File("frames.txt"), input);
+    ControlValues controls;
+    controls.tInput = dir_.File("frames.txt");
+    controls.tOutput = dir_.File("out.avs");
+    return controls;
+  }
+  std::string Output() const { return ReadFile(dir_.File("out.avs")); }
+
+  TempDir dir_;
+};
+
+TEST_F(RunConversionTest, TextBlocksStandAroundTheExpressions) {
+  const struct {
+    std::string name;
+    std::string input;
+    int includeText;
+    int good;
+    int bad;
+    std::string script;
+  } cases[] = {
+      {"whole file, LF", "clip\n10\n11\ndone\n", 1, 1, 0,
+       "clip\r\nTrim(0,-1)++trim(1, 9)++\\\r\ntrim( 12,0)\r\ndone\r\n"},
+      {"whole file, CR LF", "clip\r\n10\r\n11\r\ndone\r\n", 1, 1, 0,
+       "clip\r\nTrim(0,-1)++trim(1, 9)++\\\r\ntrim( 12,0)\r\ndone\r\n"},
+      {"whole file, CR", "clip\r10\r11\rdone", 1, 1, 0,
+       "clip\r\nTrim(0,-1)++trim(1, 9)++\\\r\ntrim( 12,0)\r\ndone\r\n"},
+      {"text only, LF", "a\n5\n\nb\n6\nc\n\n", 1, 0, 0, "a\r\n\r\nb\r\nc\r\n\r\n"},
+      {"text only, CR LF", "a\r\n5\r\n\r\nb\r\n6\r\nc\r\n\r\n", 1, 0, 0, "a\r\n\r\nb\r\nc\r\n\r\n"},
+      {"text only, CR", "a\r5\r\rb\r6\rc\r\r", 1, 0, 0, "a\r\n\r\nb\r\nc\r\n\r\n"},
+      {"text between numbers comes first", "a\n5\nb\n6\nc", 1, 1, 0,
+       "a\r\nb\r\nTrim(0,-1)++trim(1, 4)++\\\r\ntrim( 7,0)\r\nc\r\n"},
+      {"text left out", "a\n5\nb", 0, 1, 0, "Trim(0,-1)++trim(1, 4)++\\\r\ntrim( 6,0)\r\n"},
+      {"numbers only, text included", "5\n6\n", 1, 1, 0, "Trim(0,-1)++trim(1, 4)++\\\r\ntrim( 7,0)\r\n"},
+      {"nothing enabled: empty script", "a\n5\nb", 0, 0, 0, ""},
+      {"greyed boxes count as not set", "a\n5\nb", 2, 2, 2, ""},
+      {"list sorted and freed of repeats", "5\n3\n5\n1\n", 0, 1, 0,
+       "Trim(0,-1)++\\\r\ntrim( 2, 2)++\\\r\ntrim( 4, 4)++\\\r\ntrim( 6,0)\r\n"},
+      {"both expressions", "x\n10\n", 1, 1, 1,
+       "x\r\nTrim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n"
+       "Junk=trim( 6, 9).subtitle(\"GOOD\",x=-1,size=34)++trim( 10, 10).subtitle(\"JUNK\",x=-1,"
+       "size=34)++trim( 11, 14).subtitle(\"GOOD\",x=-1,size=34)++Trim(0,- 1).blankclip\r\n"},
+  };
+  for (const auto& c : cases) {
+    ControlValues controls = Controls(c.input);
+    controls.chIncText = c.includeText;
+    controls.chOutputGoodFrames = c.good;
+    controls.chOutputBadFrames = c.bad;
+    WriteFile(dir_.File("out.avs"), "old script");
+    const RunOutcome outcome = RunConversion(controls);
+    EXPECT_TRUE(outcome.ok) << c.name << ": " << outcome.message;
+    EXPECT_EQ(Output(), c.script) << c.name;
+  }
+}
+
+TEST_F(RunConversionTest, BothExpressionsEachWriteTheFrameNumberLine) {
+  ControlValues controls = Controls("10\n");
+  controls.chOutputBadFrames = 1;
+  controls.chIncludeFramenumber = 1;
+  controls.tNumberofGood = "0";
+  controls.tAppendBeforeBad = "";
+  ASSERT_TRUE(RunConversion(controls).ok);
+  EXPECT_EQ(Output(),
+            "showframenumber\r\nTrim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n"
+            "showframenumber\r\ntrim( 10, 10).subtitle(\"JUNK\",x=-1,size=34)"
+            "++Trim(0,- 1).blankclip\r\n");
+}
+
+TEST_F(RunConversionTest, OutputMayReplaceTheInput) {
+  ControlValues controls = Controls("note\n10\n");
+  controls.tOutput = controls.tInput;
+  controls.chIncText = 1;
+  ASSERT_TRUE(RunConversion(controls).ok);
+  EXPECT_EQ(ReadFile(controls.tInput), "note\r\nTrim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n");
+  EXPECT_EQ(dir_.Names(), std::vector<std::string>{"frames.txt"});
+}
+
+TEST_F(RunConversionTest, ANewScriptGetsTheRightsOfANewFile) {
+  namespace fs = std::filesystem;
+  WriteFile(dir_.File("fresh"), "");
+  const fs::perms fresh = fs::status(dir_.File("fresh")).permissions();
+  ControlValues controls = Controls("10\n");
+  WriteFile(controls.tOutput, "old");
+  fs::permissions(controls.tOutput, fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(RunConversion(controls).ok);
+  EXPECT_EQ(fs::status(controls.tOutput).permissions(), fresh);
+}
+
+TEST_F(RunConversionTest, AFailedRunLeavesEveryFileAsItWas) {
+  const struct {
+    std::string name;
+    std::string input;
+    void (*change)(ControlValues&);
+    std::string message;
+  } cases[] = {
+      {"missing input", "1\n", [](ControlValues& c) { c.tInput += ".missing"; }, "invalid filename"},
+      {"input is a folder", "1\n",
+       [](ControlValues& c) { c.tInput = std::filesystem::path(c.tInput).parent_path().string(); },
+       "invalid filename"},
+      {"empty input path", "1\n", [](ControlValues& c) { c.tInput.clear(); }, "invalid filename"},
+      {"no frame numbers", "just text\n", [](ControlValues&) {}, "no frame numbers in frames.txt"},
+      {"empty input", "", [](ControlValues&) {}, "no frame numbers in frames.txt"},
+      {"negative frame", "1\n2\n-5\n", [](ControlValues&) {}, "frame number -5 on line 3 is negative"},
+      {"frame beyond 32 bits", "1e400\n", [](ControlValues&) {},
+       "frame number 1e400 on line 1 is too large (the largest is 2147483647)"},
+      {"good frames not a number", "1\n", [](ControlValues& c) { c.tNumberofGood = "abc"; },
+       "number of good frames \"abc\" is not a number"},
+      {"good frames reported before exclude", "1\n",
+       [](ControlValues& c) {
+         c.tNumberofGood = "x";
+         c.tExcludeOffset = "y";
+       },
+       "number of good frames \"x\" is not a number"},
+      {"exclude beyond 16 bits", "1\n", [](ControlValues& c) { c.tExcludeOffset = "40000"; },
+       "bad frames in a row without offset \"40000\" is out of range (-32768 to 32767)"},
+      {"minimum length not a number", "1\n2\n", [](ControlValues& c) { c.tMinLength = "7a"; },
+       "minimum length of good parts \"7a\" is not a number"},
+      {"black frames not a number", "1\n",
+       [](ControlValues& c) {
+         c.chOutputBadFrames = 1;
+         c.tNumberOfBlack = std::string("1\0", 2);
+       },
+       "number of black frames \"1?\" is not a number"},
+      {"output in a missing folder", "1\n",
+       [](ControlValues& c) { c.tOutput = c.tOutput + ".d/out.avs"; },
+       "cannot write out.avs: No such file or directory"},
+      {"output is a folder", "1\n",
+       [](ControlValues& c) { c.tOutput = std::filesystem::path(c.tOutput).parent_path().string(); },
+       "cannot write " + std::filesystem::path(dir_.path()).filename().string() +
+           ": it is a folder"},
+      {"empty output path", "1\n", [](ControlValues& c) { c.tOutput.clear(); },
+       "enter the name of the output file"},
+  };
+  for (const auto& c : cases) {
+    ControlValues controls = Controls(c.input);
+    controls.chIncText = 1;
+    WriteFile(controls.tOutput, "old script\r\n");
+    c.change(controls);
+    const RunOutcome outcome = RunConversion(controls);
+    EXPECT_FALSE(outcome.ok) << c.name;
+    EXPECT_EQ(outcome.message, c.message) << c.name;
+    EXPECT_EQ(Output(), "old script\r\n") << c.name;
+    EXPECT_EQ(ReadFile(dir_.File("frames.txt")), c.input) << c.name;
+    EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"frames.txt", "out.avs"})) << c.name;
+  }
+}
+
+TEST_F(RunConversionTest, AMissingInputCreatesNoOutput) {
+  ControlValues controls = Controls("1\n");
+  controls.tInput = dir_.File("nothing.txt");
+  EXPECT_EQ(RunConversion(controls).message, "invalid filename");
+  EXPECT_FALSE(std::filesystem::exists(controls.tOutput));
+}
+
+}  // namespace
+}  // namespace snipforge

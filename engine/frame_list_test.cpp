@@ -1,0 +1,192 @@
+#include "engine/frame_list.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/test_support.h"
+
+namespace snipforge {
+namespace {
+
+using testing::Frames;
+using testing::MakeFrameList;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct ReadResult {
+  StepError error;
+  std::vector<std::int32_t> frames;
+  std::string leading;
+  std::string trailing;
+};
+
+ReadResult ReadBytes(const std::string& bytes) {
+  TempDir dir;
+  const std::string path = dir.File("frames.txt");
+  WriteFile(path, bytes);
+  FrameList list;
+  ReadResult result;
+  result.error = ReadFrameList(path, list, result.leading, result.trailing);
+  EXPECT_EQ(list[0], 0);
+  result.frames = Frames(list);
+  return result;
+}
+
+TEST(ReadFrameListTest, SplitsNumberLinesFromLeadingAndTrailingText) {
+  const std::string longLine(600000, 'x');
+  const std::string blockLine(262143, 'y');  // its CR ends one read block, the LF starts the next
+  const struct {
+    std::string name;
+    std::string bytes;
+    std::vector<std::int32_t> frames;
+    std::string leading;
+    std::string trailing;
+  } cases[] = {
+      {"empty file", "", {}, "", ""},
+      {"text only", "a\nb\n", {}, "", "a\r\nb\r\n"},
+      {"text around numbers, LF", "clip\n10\n\n11\ndone\n", {10, 11}, "clip\r\n\r\n", "done\r\n"},
+      {"text around numbers, CR LF", "clip\r\n10\r\n\r\n11\r\ndone\r\n", {10, 11}, "clip\r\n\r\n",
+       "done\r\n"},
+      {"text around numbers, CR", "clip\r10\r\r11\rdone\r", {10, 11}, "clip\r\n\r\n", "done\r\n"},
+      {"file order and repeats kept", "5\n3\n5", {5, 3, 5}, "", ""},
+      {"frame 0", "0\n", {0}, "", ""},
+      {"number forms", "  42  \n+7\n2.5\n3.5\n1e3\n\t9\t\n-0.4\n", {42, 7, 2, 4, 1000, 9, 0}, "", ""},
+      {"text forms keep their bytes", "12a\n12 13\nframe 12\n\n   \n1,5\n7\n", {7},
+       "12a\r\n12 13\r\nframe 12\r\n\r\n   \r\n1,5\r\n", ""},
+      {"mixed line ends", "1\r\n2\n3\r4", {1, 2, 3, 4}, "", ""},
+      {"CR then CR LF gives an empty line", "a\r\r\nb\r\n1", {1}, "a\r\n\r\nb\r\n", ""},
+      {"last line without a break", "1\nend", {1}, "", "end\r\n"},
+      {"NUL and 0xFF bytes", std::string("a\0b\xff\n1\n", 7), {1}, std::string("a\0b\xff\r\n", 6),
+       ""},
+      {"a very long line", longLine + "\n5\n", {5}, longLine + "\r\n", ""},
+      {"CR LF split across reads", blockLine + "\r\n5\n", {5}, blockLine + "\r\n", ""},
+  };
+  for (const auto& c : cases) {
+    const ReadResult result = ReadBytes(c.bytes);
+    EXPECT_FALSE(result.error) << c.name << ": " << result.error.value_or("");
+    EXPECT_EQ(result.frames, c.frames) << c.name;
+    EXPECT_EQ(result.leading, c.leading) << c.name;
+    EXPECT_EQ(result.trailing, c.trailing) << c.name;
+  }
+}
+
+TEST(ReadFrameListTest, RefusesFramesBelowZeroOrBeyond32Bits) {
+  const struct {
+    std::string bytes;
+    std::string message;
+  } cases[] = {
+      {"a\nb\n-5\n", "frame number -5 on line 3 is negative"},
+      {"7\n  -0.6 \n", "frame number -0.6 on line 2 is negative"},
+      {"-1e400\n", "frame number -1e400 on line 1 is negative"},
+      {"1\n1e400\n", "frame number 1e400 on line 2 is too large (the largest is 2147483647)"},
+      {"2147483648", "frame number 2147483648 on line 1 is too large (the largest is 2147483647)"},
+      {std::string(100, '9'), "frame number " + std::string(40, '9') +
+                                  "... on line 1 is too large (the largest is 2147483647)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadBytes(c.bytes).error, c.message) << c.bytes;
+  }
+}
+
+TEST(ReadFrameListTest, MissingFileIsAnInvalidFilename) {
+  TempDir dir;
+  for (const std::string& path : {dir.File("missing.txt"), dir.path().string(), std::string()}) {
+    FrameList list;
+    std::string leading;
+    std::string trailing;
+    EXPECT_EQ(ReadFrameList(path, list, leading, trailing), "invalid filename") << path;
+  }
+}
+
+TEST(ReadFrameListTest, SecondPassFindingAnotherCountIsReported) {
+  TempDir dir;
+  const std::string path = dir.File("frames.txt");
+  WriteFile(path, "1\n2\n");
+  for (const std::int32_t counted : {0, 1, 3}) {
+    FrameList list;
+    std::string leading;
+    std::string trailing;
+    EXPECT_EQ(FillFrameList(path, counted, list, leading, trailing),
+              "frames.txt changed while it was being read; try again")
+        << counted;
+    EXPECT_EQ(list.UpperBound(), counted);
+  }
+}
+
+TEST(CountFrameLinesTest, CountsNumberLinesOrEveryLine) {
+  TempDir dir;
+  const std::string path = dir.File("frames.txt");
+  WriteFile(path, "a\n1\n\nb\r\n2");
+  std::int32_t count = 0;
+  EXPECT_FALSE(CountFrameLines(path, true, count));
+  EXPECT_EQ(count, 3);
+  EXPECT_FALSE(CountFrameLines(path, false, count));
+  EXPECT_EQ(count, 6);
+}
+
+TEST(NormaliseFrameListTest, SortsAndDropsRepeats) {
+  const struct {
+    std::vector<std::int32_t> in;
+    std::vector<std::int32_t> out;
+  } cases[] = {
+      {{7}, {7}},
+      {{5, 5, 5}, {5}},
+      {{5, 3, 5, 1}, {1, 3, 5}},
+      {{1, 3, 5}, {1, 3, 5}},
+      {{0, 3}, {0, 3}},
+      {{3, 0, 0, 3}, {0, 3}},
+      {{2147483647, 0, 2147483647}, {0, 2147483647}},
+  };
+  for (const auto& c : cases) {
+    FrameList list(static_cast<std::int32_t>(c.in.size()));
+    for (std::size_t i = 0; i < c.in.size(); ++i) list[static_cast<std::int32_t>(i + 1)] = c.in[i];
+    NormaliseFrameList(list);
+    EXPECT_EQ(Frames(list), c.out);
+    EXPECT_EQ(list[0], 0);
+  }
+}
+
+TEST(RunLengthTest, EverySlotOfARunGivesItsLength) {
+  const struct {
+    FrameList list;
+    std::vector<std::int32_t> lengths;
+  } cases[] = {
+      {MakeFrameList({7}), {1}},
+      {MakeFrameList({3, 4, 5, 9, 10, 12}), {3, 3, 3, 2, 2, 1}},
+      {MakeFrameList({1, 2}), {2, 2}},  // slot 0 holds 0 but never joins a run
+      {MakeFrameList({0, 1}), {2, 2}},
+      {MakeFrameList({9, 12}), {1, 1}},
+      {MakeFrameList({2147483646, 2147483647}), {2, 2}},
+  };
+  for (const auto& c : cases) {
+    RunLengthCursor cursor(c.list);
+    for (std::int32_t r = 1; r <= c.list.UpperBound(); ++r) {
+      EXPECT_EQ(RunLength(c.list, r), c.lengths[static_cast<std::size_t>(r - 1)]) << r;
+      EXPECT_EQ(cursor.RunLength(r), c.lengths[static_cast<std::size_t>(r - 1)]) << r;
+    }
+  }
+}
+
+TEST(RunLengthTest, CursorAgreesWithTheWalkWhenSlotsAreSkipped) {
+  std::mt19937 random(12345);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<std::int32_t> frames;
+    std::int32_t frame = 0;
+    for (int i = 0; i < 40; ++i) {
+      frame += 1 + static_cast<std::int32_t>(random() % 3);
+      frames.push_back(frame);
+    }
+    FrameList list(static_cast<std::int32_t>(frames.size()));
+    for (std::size_t i = 0; i < frames.size(); ++i) list[static_cast<std::int32_t>(i + 1)] = frames[i];
+    RunLengthCursor cursor(list);
+    for (std::int32_t r = 1; r <= list.UpperBound(); r += 1 + static_cast<std::int32_t>(random() % 3)) {
+      ASSERT_EQ(cursor.RunLength(r), RunLength(list, r)) << "round " << round << " slot " << r;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace snipforge

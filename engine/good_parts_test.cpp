@@ -1,0 +1,138 @@
+#include "engine/good_parts.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/test_support.h"
+
+namespace snipforge {
+namespace {
+
+using testing::MakeFrameList;
+
+struct Settings {
+  std::string before = "0";
+  std::string after = "0";
+  std::string minLength = "0";
+  std::string exclude = "0";
+  std::string prefix;
+  int frameNumber = 0;
+};
+
+testing::Written Good(const FrameList& list, const Settings& settings) {
+  ControlValues controls;
+  controls.tOffsetBefore = settings.before;
+  controls.tOffsetAfter = settings.after;
+  controls.tMinLength = settings.minLength;
+  controls.tExcludeOffset = settings.exclude;
+  controls.tAppendBeforeGood = settings.prefix;
+  controls.chIncludeFramenumber = settings.frameNumber;
+  ConversionOptions options;
+  EXPECT_FALSE(CaptureOptions(controls, options));
+  return testing::WriteScript(
+      [&](ScriptStream& script) { return WriteGoodParts(list, options, script); });
+}
+
+TEST(WriteGoodPartsTest, WritesTheGoodStretchesBetweenTheCuts) {
+  const struct {
+    std::string name;
+    FrameList list;
+    Settings settings;
+    std::string script;
+  } cases[] = {
+      {"example 1", MakeFrameList({10, 11, 12, 40}), {"2", "3", "5"},
+       "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 16, 37)++\\\r\ntrim( 44,0)\r\n"},
+      {"example 1 with frame numbers and a prefix", MakeFrameList({10, 11, 12, 40}),
+       {"2", "3", "5", "0", "Good=", 1},
+       "showframenumber\r\nGood=Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 16, 37)++\\\r\n"
+       "trim( 44,0)\r\n"},
+      {"greyed frame-number box writes no line", MakeFrameList({10, 11, 12, 40}),
+       {"2", "3", "5", "0", "", 2},
+       "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 16, 37)++\\\r\ntrim( 44,0)\r\n"},
+      {"example 2, exclude 0", MakeFrameList({10, 30, 31, 32, 50}), {"2", "3", "5", "0"},
+       "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 14, 27)++\\\r\ntrim( 36, 47)++\\\r\ntrim( 54,0)\r\n"},
+      {"example 2, exclude 1", MakeFrameList({10, 30, 31, 32, 50}), {"2", "3", "5", "1"},
+       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11, 27)++\\\r\ntrim( 36, 49)++\\\r\ntrim( 51,0)\r\n"},
+      {"example 2, exclude 3", MakeFrameList({10, 30, 31, 32, 50}), {"2", "3", "5", "3"},
+       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11, 29)++\\\r\ntrim( 33, 49)++\\\r\ntrim( 51,0)\r\n"},
+      {"example 2, negative exclude acts as 0", MakeFrameList({10, 30, 31, 32, 50}),
+       {"2", "3", "5", "-3"},
+       "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 14, 27)++\\\r\ntrim( 36, 47)++\\\r\ntrim( 54,0)\r\n"},
+      {"exclude rounds half to even", MakeFrameList({10, 30, 31, 32, 50}), {"2", "3", "5", "2.5"},
+       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11, 27)++\\\r\ntrim( 36, 49)++\\\r\ntrim( 51,0)\r\n"},
+      {"first bad frame 0: no head", MakeFrameList({0, 20}), {},
+       "trim( 1, 19)++\\\r\ntrim( 21,0)\r\n"},
+      {"first bad frame 1: short head", MakeFrameList({1}), {}, "Trim(0,-1)++\\\r\ntrim( 2,0)\r\n"},
+      {"first bad frame 1 with an offset: no head", MakeFrameList({1}), {"1"}, "trim( 2,0)\r\n"},
+      {"first bad frame 2: head of frame 1", MakeFrameList({2}), {},
+       "Trim(0,-1)++trim(1, 1)++\\\r\ntrim( 3,0)\r\n"},
+      {"adjacent bad frames: nothing between", MakeFrameList({5, 6, 7}), {},
+       "Trim(0,-1)++trim(1, 4)++\\\r\ntrim( 8,0)\r\n"},
+      {"gap of exactly the minimum is dropped", MakeFrameList({10, 16}), {"0", "0", "5"},
+       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 17,0)\r\n"},
+      {"gap of one more is written", MakeFrameList({10, 17}), {"0", "0", "5"},
+       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11, 16)++\\\r\ntrim( 18,0)\r\n"},
+      {"stretch of 5 frames after the offsets is dropped", MakeFrameList({10, 11, 12, 23, 40}),
+       {"2", "3", "5"}, "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 27, 37)++\\\r\ntrim( 44,0)\r\n"},
+      {"stretch of 6 frames after the offsets is written", MakeFrameList({10, 11, 12, 24, 40}),
+       {"2", "3", "5"},
+       "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 16, 21)++\\\r\ntrim( 28, 37)++\\\r\ntrim( 44,0)\r\n"},
+      {"a large minimum keeps head and tail", MakeFrameList({2, 50}), {"0", "0", "100"},
+       "Trim(0,-1)++trim(1, 1)++\\\r\ntrim( 51,0)\r\n"},
+      {"one bad frame with offsets", MakeFrameList({100}), {"2", "3"},
+       "Trim(0,-1)++trim(1, 97)++\\\r\ntrim( 104,0)\r\n"},
+      {"one bad frame is a short run", MakeFrameList({100}), {"2", "3", "0", "1"},
+       "Trim(0,-1)++trim(1, 99)++\\\r\ntrim( 101,0)\r\n"},
+      {"run of exactly exclude frames loses its offsets", MakeFrameList({10, 11, 30}),
+       {"2", "3", "0", "2"}, "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 12, 29)++\\\r\ntrim( 31,0)\r\n"},
+      {"run of exclude + 1 frames keeps them", MakeFrameList({10, 11, 12, 30}),
+       {"2", "3", "0", "2"}, "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 16, 29)++\\\r\ntrim( 31,0)\r\n"},
+      {"negative offsets widen the stretches", MakeFrameList({10, 20}), {"-1", "-2"},
+       "Trim(0,-1)++trim(1, 10)++\\\r\ntrim( 9, 20)++\\\r\ntrim( 19,0)\r\n"},
+      {"a negative bound keeps its minus sign", MakeFrameList({0}), {"0", "-5"}, "trim(-4,0)\r\n"},
+      {"fractional offsets", MakeFrameList({10}), {"0.5", "1.25"},
+       "Trim(0,-1)++trim(1, 8.5)++\\\r\ntrim( 12.25,0)\r\n"},
+      {"offsets in exponent form", MakeFrameList({10}), {"2e0", " +3 "},
+       "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 14,0)\r\n"},
+      {"lone frame 0 with a prefix", MakeFrameList({0}), {"0", "0", "0", "0", "Clip="},
+       "Clip=trim( 1,0)\r\n"},
+      {"lone frame 0", MakeFrameList({0}), {}, "trim( 1,0)\r\n"},
+      {"top of the 32-bit range", MakeFrameList({2147483646, 2147483647}), {},
+       "Trim(0,-1)++trim(1, 2147483645)++\\\r\ntrim( 2147483648,0)\r\n"},
+  };
+  for (const auto& c : cases) {
+    const testing::Written written = Good(c.list, c.settings);
+    EXPECT_FALSE(written.error) << c.name << ": " << written.error.value_or("");
+    EXPECT_EQ(written.bytes, c.script) << c.name;
+  }
+}
+
+TEST(WriteGoodPartsTest, OptionTextFailsOnlyWhereAFormulaUsesIt) {
+  const struct {
+    std::string name;
+    FrameList list;
+    Settings settings;
+    StepError error;
+  } cases[] = {
+      {"minimum not read for one frame", MakeFrameList({10}), {"0", "0", "abc"}, std::nullopt},
+      {"minimum read for two frames", MakeFrameList({10, 20}), {"0", "0", "abc"},
+       "minimum length of good parts \"abc\" is not a number"},
+      {"offset before read by the head", MakeFrameList({10}), {"7a"},
+       "frames to cut before bad frames \"7a\" is not a number"},
+      {"offset after read by the final line", MakeFrameList({10}), {"0", ""},
+       "frames to cut after bad frames \"\" is not a number"},
+      {"offsets never read when every run is short", MakeFrameList({10, 20}),
+       {"x", "y", "0", "1"}, std::nullopt},
+      {"offset before read at the first long run", MakeFrameList({10, 20, 21}),
+       {"x", "0", "0", "1"}, "frames to cut before bad frames \"x\" is not a number"},
+      {"huge exponents are not numbers", MakeFrameList({10}), {"1e999"},
+       "frames to cut before bad frames \"1e999\" is not a number"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Good(c.list, c.settings).error, c.error) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace snipforge

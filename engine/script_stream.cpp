@@ -1,0 +1,160 @@
+#include "engine/script_stream.h"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+namespace snipforge {
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 20;
+
+std::string ErrorText(int error) {
+  return std::error_code(error, std::generic_category()).message();
+}
+
+std::string TempNameFor(const std::filesystem::path& target) {
+  static std::mt19937_64 random{std::random_device{}()};
+  std::array<char, 17> hex{};
+  const auto end = std::to_chars(hex.data(), hex.data() + 16, random(), 16).ptr;
+  std::string name = ".";
+  name += target.filename().string();
+  name += '.';
+  name.append(hex.data(), end);
+  name += ".tmp";
+  std::filesystem::path temp = target;
+  temp.replace_filename(name);
+  return temp.string();
+}
+
+}  // namespace
+
+void AppendScriptNumber(std::string& out, std::int64_t value) {
+  std::array<char, 24> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+  if (value >= 0) out += ' ';
+  out.append(digits.data(), end);
+}
+
+void AppendScriptNumber(std::string& out, double value) {
+  constexpr double kWholeLimit = 9.2e18;  // below 2^63, so the whole value fits an int64
+  if (value == std::trunc(value) && std::fabs(value) < kWholeLimit) {
+    AppendScriptNumber(out, static_cast<std::int64_t>(value));
+    return;
+  }
+  std::array<char, 400> digits{};  // enough for any double in fixed notation
+  const auto end =
+      std::to_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::fixed)
+          .ptr;
+  if (!(value < 0)) out += ' ';
+  out.append(digits.data(), end);
+}
+
+std::string ScriptNumber(double value) {
+  std::string text;
+  AppendScriptNumber(text, value);
+  return text;
+}
+
+ScriptStream::~ScriptStream() { Discard(); }
+
+StepError ScriptStream::Create(const std::string& path) {
+  Discard();
+  if (path.empty()) return "enter the name of the output file";
+  const std::filesystem::path target(path);
+  const std::string name = FileNameForMessage(path);
+  std::error_code error;
+  if (std::filesystem::is_directory(target, error)) {
+    return "cannot write " + name + ": it is a folder";
+  }
+  if (std::filesystem::exists(target, error)) {
+    // An existing script is replaced only when it could be written in place.
+    errno = 0;
+    std::FILE* existing = std::fopen(path.c_str(), "ab");
+    if (existing == nullptr) return "cannot write " + name + ": " + ErrorText(errno);
+    std::fclose(existing);
+  }
+  for (int attempt = 0; attempt < 100 && file_ == nullptr; ++attempt) {
+    tempPath_ = TempNameFor(target);
+    errno = 0;
+    file_ = std::fopen(tempPath_.c_str(), "wbx");
+    if (file_ == nullptr && errno != EEXIST) {
+      const int reason = errno;
+      tempPath_.clear();
+      return "cannot write " + name + ": " + ErrorText(reason);
+    }
+  }
+  if (file_ == nullptr) {
+    tempPath_.clear();
+    return "cannot write " + name + ": " + ErrorText(EEXIST);
+  }
+  path_ = path;
+  buffer_.clear();
+  buffer_.reserve(kBufferSize);
+  writeError_ = 0;
+  return std::nullopt;
+}
+
+void ScriptStream::Write(std::string_view text) {
+  buffer_.append(text);
+  if (buffer_.size() >= kBufferSize) Flush();
+}
+
+void ScriptStream::WriteLine(std::string_view text) {
+  buffer_.append(text);
+  buffer_.append("\r\n");
+  if (buffer_.size() >= kBufferSize) Flush();
+}
+
+void ScriptStream::Flush() {
+  if (file_ != nullptr && writeError_ == 0 && !buffer_.empty()) {
+    errno = 0;
+    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+      writeError_ = errno != 0 ? errno : EIO;
+    }
+  }
+  buffer_.clear();
+}
+
+StepError ScriptStream::Close() {
+  if (file_ == nullptr) return "the script was not created";
+  Flush();
+  errno = 0;
+  if (writeError_ == 0 && std::fflush(file_) != 0) writeError_ = errno != 0 ? errno : EIO;
+  errno = 0;
+  const int closed = std::fclose(file_);
+  file_ = nullptr;
+  if (writeError_ == 0 && closed != 0) writeError_ = errno != 0 ? errno : EIO;
+  const std::string name = FileNameForMessage(path_);
+  if (writeError_ != 0) {
+    Discard();
+    return "cannot write " + name + ": " + ErrorText(writeError_);
+  }
+  std::error_code error;
+  std::filesystem::rename(tempPath_, path_, error);
+  if (error) {
+    Discard();
+    return "cannot write " + name + ": " + error.message();
+  }
+  tempPath_.clear();
+  return std::nullopt;
+}
+
+void ScriptStream::Discard() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (!tempPath_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove(tempPath_, ignored);
+    tempPath_.clear();
+  }
+  buffer_.clear();
+}
+
+}  // namespace snipforge

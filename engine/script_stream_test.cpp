@@ -1,0 +1,121 @@
+#include "engine/script_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "engine/test_support.h"
+
+namespace snipforge {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+TEST(ScriptNumberTest, SpaceBeforeZeroOrPositiveMinusBeforeNegative) {
+  const struct {
+    double value;
+    std::string text;
+  } cases[] = {
+      {9, " 9"},
+      {0, " 0"},
+      {-0.0, " 0"},
+      {-1, "-1"},
+      {2147483647, " 2147483647"},
+      {-2147483649.0, "-2147483649"},
+      {2.5, " 2.5"},
+      {-0.5, "-0.5"},
+      {0.1, " 0.1"},
+      {0.1 + 0.2, " 0.30000000000000004"},
+      {1e-7, " 0.0000001"},
+      {1e20, " 100000000000000000000"},
+      {-1.25e-3, "-0.00125"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ScriptNumber(c.value), c.text) << c.value;
+  }
+  std::string text;
+  AppendScriptNumber(text, std::numeric_limits<std::int64_t>::min());
+  AppendScriptNumber(text, std::int64_t{12});
+  EXPECT_EQ(text, "-9223372036854775808 12");
+}
+
+TEST(ScriptStreamTest, HoldsExactlyWhatWasWrittenWithCrLfLineEnds) {
+  const testing::Written written = testing::WriteScript([](ScriptStream& script) -> StepError {
+    script.Write("a");
+    script.Write("");
+    script.WriteLine("b");
+    script.WriteLine("");
+    script.Write(std::string("\0\xff", 2));
+    return std::nullopt;
+  });
+  EXPECT_FALSE(written.error);
+  EXPECT_EQ(written.bytes, std::string("ab\r\n\r\n\0\xff", 8));
+}
+
+TEST(ScriptStreamTest, LargeScriptsArriveWhole) {
+  std::string expected;
+  const testing::Written written = testing::WriteScript([&](ScriptStream& script) -> StepError {
+    for (int i = 0; i < 300000; ++i) {
+      const std::string line = "trim(" + std::to_string(i) + ")";
+      script.WriteLine(line);
+      expected += line + "\r\n";
+    }
+    return std::nullopt;
+  });
+  EXPECT_FALSE(written.error);
+  EXPECT_EQ(written.bytes, expected);
+}
+
+TEST(ScriptStreamTest, ReplacesTheTargetOnlyOnClose) {
+  TempDir dir;
+  const std::string path = dir.File("clip.avs");
+  WriteFile(path, "old script");
+  {
+    ScriptStream script;
+    ASSERT_FALSE(script.Create(path));
+    script.WriteLine("new");
+    EXPECT_EQ(ReadFile(path), "old script");
+    EXPECT_EQ(dir.Names().size(), 2u);  // the target and the temporary file beside it
+    ASSERT_FALSE(script.Close());
+  }
+  EXPECT_EQ(ReadFile(path), "new\r\n");
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"clip.avs"});
+}
+
+TEST(ScriptStreamTest, AnUnclosedScriptLeavesNoTraceAndTheOldFileIntact) {
+  TempDir dir;
+  const std::string path = dir.File("clip.avs");
+  WriteFile(path, "old script");
+  {
+    ScriptStream script;
+    ASSERT_FALSE(script.Create(path));
+    script.WriteLine(std::string(3 << 20, 'x'));  // more than the buffer, so some is on disk
+  }
+  EXPECT_EQ(ReadFile(path), "old script");
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"clip.avs"});
+}
+
+TEST(ScriptStreamTest, PathsThatCannotBeWrittenFailAndLeaveNothing) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "folder.avs");
+  const struct {
+    std::string path;
+    std::string message;
+  } cases[] = {
+      {"", "enter the name of the output file"},
+      {dir.File("folder.avs"), "cannot write folder.avs: it is a folder"},
+      {dir.File("missing/out.avs"), "cannot write out.avs: No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    ScriptStream script;
+    EXPECT_EQ(script.Create(c.path), c.message) << c.path;
+  }
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"folder.avs"});
+}
+
+}  // namespace
+}  // namespace snipforge

@@ -1,0 +1,94 @@
+// Helpers for tests that work with real files: a temporary folder removed afterwards, and
+// whole-file reads and writes of exact bytes.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/frame_list.h"
+#include "engine/script_stream.h"
+
+namespace snipforge::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::random_device random;
+    path_ = std::filesystem::temp_directory_path() /
+            ("snipforge-test-" + std::to_string(random()) + std::to_string(random()));
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+  [[nodiscard]] std::string File(const std::string& name) const { return (path_ / name).string(); }
+  // The names of everything in the folder, sorted.
+  [[nodiscard]] std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A list holding the given frames in slots 1 to n.
+inline FrameList MakeFrameList(std::initializer_list<std::int32_t> frames) {
+  FrameList list(static_cast<std::int32_t>(frames.size()));
+  std::int32_t slot = 1;
+  for (const std::int32_t frame : frames) list[slot++] = frame;
+  return list;
+}
+
+// The frames in slots 1 to n.
+inline std::vector<std::int32_t> Frames(const FrameList& list) {
+  return {list.slots().begin() + 1, list.slots().end()};
+}
+
+// What a writer put into a script, or the error it returned.
+struct Written {
+  StepError error;
+  std::string bytes;
+};
+
+template <class WriteFn>
+Written WriteScript(WriteFn write) {
+  TempDir dir;
+  const std::string path = dir.File("out.avs");
+  ScriptStream script;
+  Written written{script.Create(path), {}};
+  if (written.error) return written;
+  written.error = write(script);
+  if (written.error) return written;
+  written.error = script.Close();
+  written.bytes = ReadFile(path);
+  return written;
+}
+
+}  // namespace snipforge::testing
