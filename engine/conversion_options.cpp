@@ -18,10 +18,7 @@ StepError CaptureInt16(const char* what, const std::string& text, std::int16_t& 
 
 }  // namespace
 
-const std::optional<double>& NumericText::Value() const {
-  if (!value_) value_ = NumberValue(text_);
-  return *value_;
-}
+std::optional<double> NumericText::Read() const { return NumberValue(text_); }
 
 std::string NumericText::NotANumber() const {
   return what_ + " " + QuoteForMessage(text_) + " is not a number";

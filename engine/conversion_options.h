@@ -21,12 +21,17 @@ class NumericText {
   NumericText(std::string what, std::string text) : what_(std::move(what)), text_(std::move(text)) {}
 
   // The text's value; nullopt when it is not a number. The text is read once.
-  [[nodiscard]] const std::optional<double>& Value() const;
+  [[nodiscard]] const std::optional<double>& Value() const {
+    if (!value_) value_ = Read();
+    return *value_;
+  }
   // The message for a text that is not a number.
   [[nodiscard]] std::string NotANumber() const;
   [[nodiscard]] const std::string& text() const { return text_; }
 
  private:
+  [[nodiscard]] std::optional<double> Read() const;
+
   std::string what_;
   std::string text_;
   mutable std::optional<std::optional<double>> value_;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -147,6 +149,25 @@ TEST(NormaliseFrameListTest, SortsAndDropsRepeats) {
     EXPECT_EQ(Frames(list), c.out);
     EXPECT_EQ(list[0], 0);
   }
+}
+
+TEST(SortFramesTest, LongListsSortLikeAComparisonSort) {
+  std::mt19937 random(99);
+  for (const std::size_t size : {300u, 70000u}) {
+    FrameList list(static_cast<std::int32_t>(size));
+    for (std::int32_t& slot : list.slots()) slot = static_cast<std::int32_t>(random());
+    list[1] = std::numeric_limits<std::int32_t>::min();
+    list[2] = std::numeric_limits<std::int32_t>::max();
+    list[3] = -1;
+    std::vector<std::int32_t> expected = list.slots();
+    std::sort(expected.begin(), expected.end());
+    SortFrames(list);
+    EXPECT_EQ(list.slots(), expected) << size;
+  }
+  FrameList small(1000);  // values that differ only in their low 16 bits
+  for (std::int32_t r = 1; r <= 1000; ++r) small[r] = (r * 7919) % 1000;
+  SortFrames(small);
+  EXPECT_TRUE(std::is_sorted(small.slots().begin(), small.slots().end()));
 }
 
 TEST(RunLengthTest, EverySlotOfARunGivesItsLength) {

@@ -34,17 +34,27 @@ std::string TempNameFor(const std::filesystem::path& target) {
 }  // namespace
 
 void AppendScriptNumber(std::string& out, std::int64_t value) {
-  std::array<char, 24> digits{};
-  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-  if (value >= 0) out += ' ';
-  out.append(digits.data(), end);
+  // Digits written backwards into a small buffer, then appended at once: this runs for every
+  // number of every script line.
+  std::array<char, 24> text{};
+  char* first = text.data() + text.size();
+  auto magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  do {
+    *--first = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  *--first = value < 0 ? '-' : ' ';
+  out.append(first, static_cast<std::size_t>(text.data() + text.size() - first));
 }
 
 void AppendScriptNumber(std::string& out, double value) {
   constexpr double kWholeLimit = 9.2e18;  // below 2^63, so the whole value fits an int64
-  if (value == std::trunc(value) && std::fabs(value) < kWholeLimit) {
-    AppendScriptNumber(out, static_cast<std::int64_t>(value));
-    return;
+  if (std::fabs(value) < kWholeLimit) {
+    const auto whole = static_cast<std::int64_t>(value);
+    if (static_cast<double>(whole) == value) {
+      AppendScriptNumber(out, whole);
+      return;
+    }
   }
   std::array<char, 400> digits{};  // enough for any double in fixed notation
   const auto end =

@@ -1,0 +1,141 @@
+// Google Benchmark for the hot pieces of a conversion and for whole runs on generated lists.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/bad_parts.h"
+#include "engine/conversion.h"
+#include "engine/conversion_options.h"
+#include "engine/frame_list.h"
+#include "engine/good_parts.h"
+#include "engine/number_text.h"
+#include "engine/script_stream.h"
+
+namespace snipforge {
+namespace {
+
+// Distinct frames below 10 * n with 5% repeats, shuffled: the shape of a real list.
+std::vector<std::int32_t> ShuffledFrames(std::int32_t n) {
+  std::mt19937 random(7);
+  std::vector<std::int32_t> frames;
+  for (std::int32_t i = 0; i < n; ++i) frames.push_back(i * 10 + static_cast<std::int32_t>(random() % 10));
+  for (std::int32_t i = 0; i < n / 20; ++i) frames.push_back(frames[random() % frames.size()]);
+  std::shuffle(frames.begin(), frames.end(), random);
+  return frames;
+}
+
+FrameList ToList(const std::vector<std::int32_t>& frames) {
+  FrameList list(static_cast<std::int32_t>(frames.size()));
+  std::copy(frames.begin(), frames.end(), list.slots().begin() + 1);
+  return list;
+}
+
+std::string TempPath(const std::string& name) {
+  return (std::filesystem::temp_directory_path() / ("snipforge-bench-" + name)).string();
+}
+
+ConversionOptions Options(const std::string& exclude) {
+  ControlValues controls;
+  controls.tOffsetBefore = "2";
+  controls.tOffsetAfter = "3";
+  controls.tMinLength = "5";
+  controls.tExcludeOffset = exclude;
+  ConversionOptions options;
+  if (CaptureOptions(controls, options)) std::abort();
+  return options;
+}
+
+void BM_NumberTest(benchmark::State& state) {
+  const std::vector<std::string> lines = {"1234567", "  42 ", "2.5", "1e3", "frame 12", "", "trim(1,2)"};
+  for (auto _ : state) {
+    for (const std::string& line : lines) {
+      benchmark::DoNotOptimize(IsNumberText(line));
+      benchmark::DoNotOptimize(ToFrameNumber(line));
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(lines.size()));
+}
+BENCHMARK(BM_NumberTest);
+
+void BM_Normalise(benchmark::State& state) {
+  const std::vector<std::int32_t> frames = ShuffledFrames(static_cast<std::int32_t>(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    FrameList list = ToList(frames);
+    state.ResumeTiming();
+    NormaliseFrameList(list);
+    benchmark::DoNotOptimize(list.slots().data());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Normalise)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+template <class Writer>
+void RunWriter(benchmark::State& state, const FrameList& list, const ConversionOptions& options,
+               Writer write) {
+  const std::string path = TempPath("writer.avs");
+  for (auto _ : state) {
+    ScriptStream script;
+    if (script.Create(path)) std::abort();
+    if (write(list, options, script)) std::abort();
+    if (script.Close()) std::abort();
+  }
+  std::filesystem::remove(path);
+  state.SetItemsProcessed(state.iterations() * list.UpperBound());
+}
+
+void BM_WriteGoodParts(benchmark::State& state) {
+  FrameList list = ToList(ShuffledFrames(1'000'000));
+  NormaliseFrameList(list);
+  RunWriter(state, list, Options("0"), WriteGoodParts);
+}
+BENCHMARK(BM_WriteGoodParts)->Unit(benchmark::kMillisecond);
+
+void BM_WriteGoodPartsOneLongRun(benchmark::State& state) {
+  std::vector<std::int32_t> frames(1'000'000);
+  std::iota(frames.begin(), frames.end(), 0);
+  RunWriter(state, ToList(frames), Options("1"), WriteGoodParts);
+}
+BENCHMARK(BM_WriteGoodPartsOneLongRun)->Unit(benchmark::kMillisecond);
+
+void BM_WriteBadParts(benchmark::State& state) {
+  FrameList list = ToList(ShuffledFrames(1'000'000));
+  NormaliseFrameList(list);
+  RunWriter(state, list, Options("0"), WriteBadParts);
+}
+BENCHMARK(BM_WriteBadParts)->Unit(benchmark::kMillisecond);
+
+void BM_RunConversion(benchmark::State& state) {
+  const std::string input = TempPath("frames.txt");
+  {
+    std::FILE* file = std::fopen(input.c_str(), "wb");
+    for (const std::int32_t frame : ShuffledFrames(static_cast<std::int32_t>(state.range(0)))) {
+      std::fprintf(file, "%d\n", frame);
+    }
+    std::fclose(file);
+  }
+  ControlValues controls;
+  controls.tInput = input;
+  controls.tOutput = TempPath("run.avs");
+  controls.tOffsetBefore = "2";
+  controls.tOffsetAfter = "3";
+  controls.tMinLength = "5";
+  for (auto _ : state) {
+    if (!RunConversion(controls).ok) std::abort();
+  }
+  std::filesystem::remove(input);
+  std::filesystem::remove(controls.tOutput);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_RunConversion)->Arg(1'000'000)->Arg(4'000'000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace snipforge
+
+BENCHMARK_MAIN();
