@@ -103,18 +103,31 @@ TEST(ReadFrameListTest, MissingFileIsAnInvalidFilename) {
   }
 }
 
-TEST(ReadFrameListTest, SecondPassFindingAnotherCountIsReported) {
-  TempDir dir;
-  const std::string path = dir.File("frames.txt");
-  WriteFile(path, "1\n2\n");
-  for (const std::int32_t counted : {0, 1, 3}) {
+TEST(ReadFrameListTest, AFileThatChangesBetweenThePassesIsReported) {
+  const struct {
+    std::string name;
+    std::string firstPass;
+    std::string secondPass;
+  } cases[] = {
+      {"grows", "1\n2\n", "1\n2\n3\n"},
+      {"shrinks", "1\n2\n", "1\n"},
+      {"loses every number", "1\n2\n", "text\n"},
+      {"gains a first number", "text\n", "5\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string path = dir.File("frames.txt");
+    WriteFile(path, c.firstPass);
+    std::int32_t count = 0;
+    ASSERT_FALSE(CountFrameLines(path, true, count));
+    WriteFile(path, c.secondPass);
     FrameList list;
     std::string leading;
     std::string trailing;
-    EXPECT_EQ(FillFrameList(path, counted, list, leading, trailing),
+    EXPECT_EQ(FillFrameList(path, count - 1, list, leading, trailing),
               "frames.txt changed while it was being read; try again")
-        << counted;
-    EXPECT_EQ(list.UpperBound(), counted);
+        << c.name;
+    EXPECT_EQ(list.UpperBound(), count - 1) << c.name;
   }
 }
 
