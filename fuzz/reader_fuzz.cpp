@@ -1,0 +1,72 @@
+// The reader on arbitrary bytes: both passes always agree, and the list and the two text
+// blocks match what a plain line splitter and the number test give.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/frame_list.h"
+#include "engine/number_text.h"
+#include "fuzz/fuzz_files.h"
+
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' || bytes[i] == '\n') {
+      if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += bytes[i];
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace snipforge;
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  const auto path = (fuzz::WorkFolder() / "frames.txt").string();
+  fuzz::WriteBytes(path, bytes);
+
+  const std::vector<std::string> lines = SplitLines(bytes);
+  std::size_t lastNumber = lines.size();
+  std::vector<std::int32_t> frames;
+  bool refused = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (!IsNumberText(lines[i])) continue;
+    lastNumber = i;
+    const auto frame = ToFrameNumber(lines[i]);
+    if (!frame || *frame < 0) refused = true;
+    if (frame) frames.push_back(*frame);
+  }
+  std::string leading;
+  std::string trailing;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (IsNumberText(lines[i])) continue;
+    std::string& text = lastNumber == lines.size() || i > lastNumber ? trailing : leading;
+    text += lines[i] + "\r\n";
+  }
+
+  FrameList list;
+  std::string readLeading;
+  std::string readTrailing;
+  const StepError error = ReadFrameList(path, list, readLeading, readTrailing);
+  if (refused) {
+    if (!error || error->rfind("frame number ", 0) != 0) std::abort();
+    return 0;
+  }
+  if (error) std::abort();
+  if (list[0] != 0) std::abort();
+  if (std::vector<std::int32_t>(list.slots().begin() + 1, list.slots().end()) != frames) {
+    std::abort();
+  }
+  if (readLeading != leading || readTrailing != trailing) std::abort();
+  return 0;
+}
