@@ -73,36 +73,42 @@ std::string ScriptNumber(double value) {
 ScriptStream::~ScriptStream() { Discard(); }
 
 StepError ScriptStream::Create(const std::string& path) {
+  namespace fs = std::filesystem;
   Discard();
   if (path.empty()) return "enter the name of the output file";
-  const std::filesystem::path target(path);
   const std::string name = FileNameForMessage(path);
+  const auto cannotWrite = [&](const std::string& why) {
+    return "cannot write " + name + ": " + why;
+  };
   std::error_code error;
-  if (std::filesystem::is_directory(target, error)) {
-    return "cannot write " + name + ": it is a folder";
+  // A link is followed, so that the script it names is the file replaced, not the link.
+  fs::path target(path);
+  if (fs::is_symlink(target, error)) {
+    fs::path resolved = fs::weakly_canonical(target, error);
+    if (!error) target = std::move(resolved);
   }
-  if (std::filesystem::exists(target, error)) {
+  const fs::file_status status = fs::status(target, error);
+  if (fs::is_directory(status)) return cannotWrite("it is a folder");
+  if (fs::exists(status)) {
+    if (!fs::is_regular_file(status)) return cannotWrite("it is not a regular file");
     // An existing script is replaced only when it could be written in place.
     errno = 0;
-    std::FILE* existing = std::fopen(path.c_str(), "ab");
-    if (existing == nullptr) return "cannot write " + name + ": " + ErrorText(errno);
+    std::FILE* existing = std::fopen(target.c_str(), "ab");
+    if (existing == nullptr) return cannotWrite(ErrorText(errno));
     std::fclose(existing);
   }
-  for (int attempt = 0; attempt < 100 && file_ == nullptr; ++attempt) {
+  int reason = EEXIST;
+  for (int attempt = 0; attempt < 100 && reason == EEXIST; ++attempt) {
     tempPath_ = TempNameFor(target);
     errno = 0;
     file_ = std::fopen(tempPath_.c_str(), "wbx");
-    if (file_ == nullptr && errno != EEXIST) {
-      const int reason = errno;
-      tempPath_.clear();
-      return "cannot write " + name + ": " + ErrorText(reason);
-    }
+    reason = file_ != nullptr ? 0 : (errno != 0 ? errno : EIO);
   }
   if (file_ == nullptr) {
     tempPath_.clear();
-    return "cannot write " + name + ": " + ErrorText(EEXIST);
+    return cannotWrite(ErrorText(reason));
   }
-  path_ = path;
+  path_ = target.string();
   buffer_.clear();
   buffer_.reserve(kBufferSize);
   writeError_ = 0;

@@ -1,6 +1,7 @@
 #include "engine/script_stream.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <limits>
 #include <string>
@@ -99,9 +100,24 @@ TEST(ScriptStreamTest, AnUnclosedScriptLeavesNoTraceAndTheOldFileIntact) {
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"clip.avs"});
 }
 
+TEST(ScriptStreamTest, ALinkIsFollowedToTheScriptItNames) {
+  TempDir dir;
+  const std::string script = dir.File("script.avs");
+  WriteFile(script, "old");
+  std::filesystem::create_symlink(script, dir.File("link.avs"));
+  ScriptStream stream;
+  ASSERT_FALSE(stream.Create(dir.File("link.avs")));
+  stream.WriteLine("new");
+  ASSERT_FALSE(stream.Close());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.avs")));
+  EXPECT_EQ(ReadFile(script), "new\r\n");
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"link.avs", "script.avs"}));
+}
+
 TEST(ScriptStreamTest, PathsThatCannotBeWrittenFailAndLeaveNothing) {
   TempDir dir;
   std::filesystem::create_directory(dir.path() / "folder.avs");
+  ASSERT_EQ(mkfifo(dir.File("pipe.avs").c_str(), 0600), 0);
   const struct {
     std::string path;
     std::string message;
@@ -109,12 +125,13 @@ TEST(ScriptStreamTest, PathsThatCannotBeWrittenFailAndLeaveNothing) {
       {"", "enter the name of the output file"},
       {dir.File("folder.avs"), "cannot write folder.avs: it is a folder"},
       {dir.File("missing/out.avs"), "cannot write out.avs: No such file or directory"},
+      {dir.File("pipe.avs"), "cannot write pipe.avs: it is not a regular file"},
   };
   for (const auto& c : cases) {
     ScriptStream script;
     EXPECT_EQ(script.Create(c.path), c.message) << c.path;
   }
-  EXPECT_EQ(dir.Names(), std::vector<std::string>{"folder.avs"});
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"folder.avs", "pipe.avs"}));
 }
 
 }  // namespace
