@@ -5,11 +5,8 @@
 #include <system_error>
 
 namespace snipforge {
-namespace {
-constexpr std::size_t kBlockSize = 1 << 18;
-}
-
-LineReader::LineReader(const std::string& path) : buffer_(kBlockSize) {
+LineReader::LineReader(const std::string& path, std::size_t blockSize)
+    : buffer_(blockSize > 0 ? blockSize : 1) {
   errno = 0;
   file_ = std::fopen(path.c_str(), "rb");
   if (file_ == nullptr) error_ = errno != 0 ? errno : EIO;

@@ -12,8 +12,11 @@ namespace snipforge {
 
 class LineReader {
  public:
-  // Opens the file for reading; check ok() before reading.
-  explicit LineReader(const std::string& path);
+  static constexpr std::size_t kBlockSize = 1 << 18;
+
+  // Opens the file for reading, to be read in blocks of `blockSize` bytes (a longer line grows
+  // the buffer); check ok() before reading.
+  explicit LineReader(const std::string& path, std::size_t blockSize = kBlockSize);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/frame_list.h"
+#include "engine/line_reader.h"
 #include "engine/number_text.h"
 #include "fuzz/fuzz_files.h"
 
@@ -36,6 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::WriteBytes(path, bytes);
 
   const std::vector<std::string> lines = SplitLines(bytes);
+  // Small blocks put line breaks, CR LF pairs among them, at every place of a block.
+  for (const std::size_t block : {1u, 2u, 3u, 7u}) {
+    LineReader reader(path, block);
+    std::size_t i = 0;
+    while (const auto line = reader.Next()) {
+      if (i >= lines.size() || *line != lines[i]) std::abort();
+      ++i;
+    }
+    if (!reader.ok() || i != lines.size()) std::abort();
+  }
   std::size_t lastNumber = lines.size();
   std::vector<std::int32_t> frames;
   bool refused = false;
