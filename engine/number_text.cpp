@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <limits>
 #include <system_error>
 
@@ -17,62 +16,93 @@ std::size_t SkipDigits(std::string_view t, std::size_t i) {
   return i;
 }
 
-// For a mantissa and exponent that a double cannot hold: true when the value is too large,
-// false when it is too small. `t` is an unsigned number that passed the number test.
-bool MagnitudeIsLarge(std::string_view t) {
-  constexpr std::int64_t kCap = 1'000'000'000'000;
-  std::int64_t integerDigits = 0;
-  std::int64_t digitIndex = 0;
-  std::int64_t firstNonZero = -1;
-  std::size_t i = 0;
-  bool afterPoint = false;
-  for (; i < t.size() && t[i] != 'e' && t[i] != 'E'; ++i) {
-    if (t[i] == '.') {
-      afterPoint = true;
-      continue;
-    }
-    if (!afterPoint && integerDigits < kCap) ++integerDigits;
-    if (firstNonZero < 0 && t[i] != '0') firstNonZero = digitIndex;
-    if (digitIndex < kCap) ++digitIndex;
-  }
+// A number text taken apart: its sign, the digits before and after the point, and the
+// exponent, held to a bound far beyond any double so that it cannot overflow.
+struct Decimal {
+  bool negative = false;
+  std::string_view integer;
+  std::string_view fraction;
   std::int64_t exponent = 0;
-  if (i < t.size()) {
+
+  [[nodiscard]] std::int64_t DigitCount() const {
+    return static_cast<std::int64_t>(integer.size() + fraction.size());
+  }
+  // Digit k of the mantissa with its point left out.
+  [[nodiscard]] int Digit(std::int64_t k) const {
+    const auto index = static_cast<std::size_t>(k);
+    return (index < integer.size() ? integer[index] : fraction[index - integer.size()]) - '0';
+  }
+};
+
+std::optional<Decimal> TakeApart(std::string_view text) {
+  if (!IsNumberText(text)) return std::nullopt;
+  constexpr std::int64_t kBound = 1'000'000'000'000;
+  const std::string_view t = TrimBlanks(text);
+  Decimal number;
+  std::size_t i = 0;
+  if (t[i] == '+' || t[i] == '-') number.negative = t[i++] == '-';
+  const std::size_t integerEnd = SkipDigits(t, i);
+  number.integer = t.substr(i, integerEnd - i);
+  i = integerEnd;
+  if (i < t.size() && t[i] == '.') {
+    const std::size_t fractionEnd = SkipDigits(t, i + 1);
+    number.fraction = t.substr(i + 1, fractionEnd - i - 1);
+    i = fractionEnd;
+  }
+  if (i < t.size()) {  // the exponent
     ++i;
     const bool negative = t[i] == '-';
     if (t[i] == '+' || t[i] == '-') ++i;
-    for (; i < t.size(); ++i) exponent = std::min(exponent * 10 + (t[i] - '0'), kCap);
-    if (negative) exponent = -exponent;
+    for (; i < t.size(); ++i) number.exponent = std::min(number.exponent * 10 + (t[i] - '0'), kBound);
+    if (negative) number.exponent = -number.exponent;
   }
-  return integerDigits - 1 - firstNonZero + exponent >= 0;
+  return number;
 }
 
-// The number rounded half to even, when it lies within [low, high].
+// For a number that a double cannot hold: true when it is too large, false when too small.
+bool MagnitudeIsLarge(const Decimal& number) {
+  std::int64_t firstNonZero = 0;
+  while (firstNonZero < number.DigitCount() && number.Digit(firstNonZero) == 0) ++firstNonZero;
+  return static_cast<std::int64_t>(number.integer.size()) - 1 - firstNonZero + number.exponent >= 0;
+}
+
+// The number rounded to the nearest integer on its decimal digits, an exact half to the even
+// neighbour, when the result lies within [low, high]. Rounding the digits themselves, not a
+// double near them, keeps 3.4999999999999999999 at 3.
 std::optional<std::int64_t> RoundedWithin(std::string_view text, std::int64_t low,
                                           std::int64_t high) {
-  // Plain integers, by far the most common lines, skip the double conversion.
-  std::string_view t = TrimBlanks(text);
-  bool negative = false;
-  if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
-    negative = t.front() == '-';
-    t.remove_prefix(1);
+  const std::optional<Decimal> number = TakeApart(text);
+  if (!number) return std::nullopt;
+  constexpr std::uint64_t kTooLarge = std::uint64_t{1} << 40;  // far beyond both ranges
+  const std::int64_t digits = number->DigitCount();
+  // The digits before the point once the exponent has moved it.
+  const std::int64_t point = static_cast<std::int64_t>(number->integer.size()) + number->exponent;
+
+  std::uint64_t whole = 0;
+  for (std::int64_t k = 0; k < std::min(point, digits); ++k) {
+    whole = whole * 10 + static_cast<std::uint64_t>(number->Digit(k));
+    if (whole >= kTooLarge) return std::nullopt;
   }
-  if (!t.empty() && SkipDigits(t, 0) == t.size()) {
-    const std::size_t firstNonZero = std::min(t.find_first_not_of('0'), t.size());
-    if (t.size() - firstNonZero <= 18) {
-      std::int64_t value = 0;
-      for (std::size_t i = firstNonZero; i < t.size(); ++i) value = value * 10 + (t[i] - '0');
-      if (negative) value = -value;
-      if (value < low || value > high) return std::nullopt;
-      return value;
+  for (std::int64_t k = digits; k < point && whole != 0; ++k) {
+    whole *= 10;
+    if (whole >= kTooLarge) return std::nullopt;
+  }
+  if (point >= 0 && point < digits) {
+    const int first = number->Digit(point);
+    bool roundUp = first > 5;
+    if (first == 5) {
+      bool beyondHalf = false;
+      for (std::int64_t k = point + 1; k < digits && !beyondHalf; ++k) {
+        beyondHalf = number->Digit(k) != 0;
+      }
+      roundUp = beyondHalf || whole % 2 == 1;
     }
+    if (roundUp) ++whole;
   }
-  const std::optional<double> value = NumberValue(text);
-  if (!value) return std::nullopt;
-  const double rounded = std::nearbyint(*value);
-  if (!(rounded >= static_cast<double>(low) && rounded <= static_cast<double>(high))) {
-    return std::nullopt;
-  }
-  return static_cast<std::int64_t>(rounded);
+  const auto magnitude = static_cast<std::int64_t>(whole);
+  const std::int64_t value = number->negative ? -magnitude : magnitude;
+  if (value < low || value > high) return std::nullopt;
+  return value;
 }
 
 }  // namespace
@@ -109,23 +139,20 @@ bool IsNumberText(std::string_view text) noexcept {
 }
 
 std::optional<double> NumberValue(std::string_view text) {
-  if (!IsNumberText(text)) return std::nullopt;
+  const std::optional<Decimal> number = TakeApart(text);
+  if (!number) return std::nullopt;
   std::string_view t = TrimBlanks(text);
-  bool negative = false;
-  if (t.front() == '+' || t.front() == '-') {
-    negative = t.front() == '-';
-    t.remove_prefix(1);
-  }
+  if (t.front() == '+' || t.front() == '-') t.remove_prefix(1);
   double value = 0;
   const auto [end, error] =
       std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
   if (error == std::errc::result_out_of_range) {
-    if (MagnitudeIsLarge(t)) return std::nullopt;
+    if (MagnitudeIsLarge(*number)) return std::nullopt;
     value = 0;
   } else if (error != std::errc() || end != t.data() + t.size()) {
     return std::nullopt;
   }
-  return negative ? -value : value;
+  return number->negative ? -value : value;
 }
 
 std::optional<std::int32_t> ToFrameNumber(std::string_view text) {
