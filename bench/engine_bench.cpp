@@ -1,5 +1,6 @@
 // Google Benchmark for the hot pieces of a conversion and for whole runs on generated lists.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -37,7 +38,9 @@ FrameList ToList(const std::vector<std::int32_t>& frames) {
 }
 
 std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() / ("snipforge-bench-" + name)).string();
+  return (std::filesystem::temp_directory_path() /
+          ("snipforge-bench-" + std::to_string(getpid()) + "-" + name))
+      .string();
 }
 
 ConversionOptions Options(const std::string& exclude) {

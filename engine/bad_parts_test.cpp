@@ -102,10 +102,23 @@ TEST(WriteBadPartsTest, WritesEachBadPartWithItsContext) {
 }
 
 TEST(WriteBadPartsTest, OptionTextFailsWhereItIsUsed) {
-  EXPECT_EQ(Bad(MakeFrameList({10, 20}), {"abc"}).error,
-            "minimum length of good parts \"abc\" is not a number");
-  EXPECT_EQ(Bad(MakeFrameList({10}), {"0", "0", "x"}).error,
-            "number of black frames \"x\" is not a number");
+  const struct {
+    std::string name;
+    FrameList list;
+    Settings settings;
+    StepError error;
+  } cases[] = {
+      {"minimum read for two frames", MakeFrameList({10, 20}), {"abc"},
+       "minimum length of good parts \"abc\" is not a number"},
+      {"black frames read for the first part", MakeFrameList({10}), {"0", "0", "x"},
+       "number of black frames \"x\" is not a number"},
+      {"the minimum is read before the black frames", MakeFrameList({10, 20}), {"m", "0", "x"},
+       "minimum length of good parts \"m\" is not a number"},
+      {"black frames not read without parts", FrameList(), {"m", "0", "x"}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Bad(c.list, c.settings).error, c.error) << c.name;
+  }
 }
 
 TEST(WithLeadingPointTest, AddsAPointOnlyWhereNoneLeads) {

@@ -1,5 +1,8 @@
 #include "engine/conversion.h"
 
+#include <exception>
+#include <new>
+
 #include "engine/bad_parts.h"
 #include "engine/conversion_options.h"
 #include "engine/frame_list.h"
@@ -11,9 +14,7 @@ namespace {
 
 RunOutcome Failed(std::string message) { return {false, std::move(message)}; }
 
-}  // namespace
-
-RunOutcome RunConversion(const ControlValues& controls) {
+RunOutcome Convert(const ControlValues& controls) {
   FrameList list;
   std::string leading;
   std::string trailing;
@@ -42,6 +43,20 @@ RunOutcome RunConversion(const ControlValues& controls) {
   if (options.IncludeText && !trailing.empty()) script.Write(trailing);
   if (auto error = script.Close()) return Failed(*error);
   return {true, {}};
+}
+
+}  // namespace
+
+RunOutcome RunConversion(const ControlValues& controls) {
+  // Running out of memory (a huge line, a list beyond this machine) or a failing system call
+  // ends the run like any other failure; the script stream removes its temporary file.
+  try {
+    return Convert(controls);
+  } catch (const std::bad_alloc&) {
+    return Failed("not enough memory to convert " + FileNameForMessage(controls.tInput));
+  } catch (const std::exception& error) {
+    return Failed(std::string("the conversion failed: ") + error.what());
+  }
 }
 
 }  // namespace snipforge

@@ -79,8 +79,6 @@ StepError CountFrameLines(const std::string& path, bool numbersOnly, std::int32_
 
 StepError ReadFrameList(const std::string& path, FrameList& list, std::string& leading,
                         std::string& trailing) {
-  leading.clear();
-  trailing.clear();
   if (!FileExists(path)) return "invalid filename";
 
   std::int32_t count = 0;

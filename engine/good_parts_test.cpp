@@ -126,6 +126,12 @@ TEST(WriteGoodPartsTest, OptionTextFailsOnlyWhereAFormulaUsesIt) {
        {"x", "y", "0", "1"}, std::nullopt},
       {"offset before read at the first long run", MakeFrameList({10, 20, 21}),
        {"x", "0", "0", "1"}, "frames to cut before bad frames \"x\" is not a number"},
+      {"offset before is read before the minimum", MakeFrameList({10, 20}), {"b", "a", "m"},
+       "frames to cut before bad frames \"b\" is not a number"},
+      {"the minimum is read before the offset after", MakeFrameList({10, 20}), {"0", "a", "m"},
+       "minimum length of good parts \"m\" is not a number"},
+      {"offset after read by the first middle line", MakeFrameList({10, 20}), {"0", "a", "0"},
+       "frames to cut after bad frames \"a\" is not a number"},
       {"huge exponents are not numbers", MakeFrameList({10}), {"1e999"},
        "frames to cut before bad frames \"1e999\" is not a number"},
   };

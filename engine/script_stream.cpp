@@ -21,9 +21,8 @@ std::string TempNameFor(const std::filesystem::path& target) {
   static std::mt19937_64 random{std::random_device{}()};
   std::array<char, 17> hex{};
   const auto end = std::to_chars(hex.data(), hex.data() + 16, random(), 16).ptr;
-  std::string name = ".";
-  name += target.filename().string();
-  name += '.';
+  // A name of its own length, so that the longest name the target may have still works.
+  std::string name = ".snipforge-";
   name.append(hex.data(), end);
   name += ".tmp";
   std::filesystem::path temp = target;

@@ -1,7 +1,10 @@
 #include "engine/script_stream.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <limits>
 #include <string>
@@ -96,6 +99,43 @@ TEST(ScriptStreamTest, AnUnclosedScriptLeavesNoTraceAndTheOldFileIntact) {
     ASSERT_FALSE(script.Create(path));
     script.WriteLine(std::string(3 << 20, 'x'));  // more than the buffer, so some is on disk
   }
+  EXPECT_EQ(ReadFile(path), "old script");
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"clip.avs"});
+}
+
+TEST(ScriptStreamTest, TheLongestFileNameStillWorks) {
+  TempDir dir;
+  const std::string path = dir.File(std::string(251, 'n') + ".avs");
+  ScriptStream script;
+  ASSERT_FALSE(script.Create(path));
+  script.WriteLine("x");
+  ASSERT_FALSE(script.Close());
+  EXPECT_EQ(ReadFile(path), "x\r\n");
+}
+
+TEST(ScriptStreamTest, AFailedWriteIsReportedAndLeavesTheOldScript) {
+  TempDir dir;
+  const std::string path = dir.File("clip.avs");
+  WriteFile(path, "old script");
+  // A limit on the size of files this process writes makes the disk look full.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 1 << 20;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  StepError error;
+  {
+    ScriptStream script;
+    error = script.Create(path);
+    if (!error) {
+      for (int i = 0; i < 4; ++i) script.WriteLine(std::string(1 << 20, 'x'));
+      error = script.Close();
+    }
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(error, "cannot write clip.avs: File too large");
   EXPECT_EQ(ReadFile(path), "old script");
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"clip.avs"});
 }

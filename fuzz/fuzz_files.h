@@ -10,14 +10,29 @@
 
 namespace snipforge::fuzz {
 
+// Created on first use and removed when the fuzzer exits.
+class Folder {
+ public:
+  Folder()
+      : path_(std::filesystem::temp_directory_path() /
+              ("snipforge-fuzz-" + std::to_string(getpid()))) {
+    std::filesystem::create_directories(path_);
+  }
+  ~Folder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+  [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 inline const std::filesystem::path& WorkFolder() {
-  static const std::filesystem::path folder = [] {
-    auto path = std::filesystem::temp_directory_path() /
-                ("snipforge-fuzz-" + std::to_string(getpid()));
-    std::filesystem::create_directories(path);
-    return path;
-  }();
-  return folder;
+  static const Folder folder;
+  return folder.path();
 }
 
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
