@@ -38,8 +38,9 @@ QRect CheckBox::TextRect() const {
 }
 
 void CheckBox::nextCheckState() {
+  const bool wasChecked = checkState() == Qt::Checked;
   setTristate(false);
-  setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+  setCheckState(wasChecked ? Qt::Unchecked : Qt::Checked);
 }
 
 bool CheckBox::hitButton(const QPoint& pos) const { return rect().contains(pos); }
