@@ -14,11 +14,17 @@
 #include <unistd.h>
 
 #include <deque>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/desktop.h"
+
+// How test failures show Qt's strings.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace snipforge::testing {
 
