@@ -305,6 +305,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::CheckNumber(QLineEdit* box) {
   if (box == nullptr || !isVisible() || IsNumberText(Bytes(box->text()))) return;
+  checkFailed_ = true;
   desktop_.ShowMessage(this, QStringLiteral("ENTER a valid number"));
   // The box that had the focus meanwhile loses it now; that must not start its own check.
   returningFocus_ = true;
@@ -312,21 +313,33 @@ void Form1::CheckNumber(QLineEdit* box) {
   returningFocus_ = false;
 }
 
+bool Form1::NumbersSettled() {
+  // A box left by clicking a button is checked before the button does anything, and a check
+  // that fails cancels the click, as if the check had come between pressing and releasing.
+  checkFailed_ = false;
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+  return !checkFailed_;
+}
+
 void Form1::OpenInput() {
+  if (!NumbersSettled()) return;
   const QStringList filters = {QStringLiteral("Text (*.txt)"), QStringLiteral("all (*.*)")};
   if (const auto path = desktop_.ChooseFileToOpen(this, filters)) tInput_->setText(*path);
 }
 
 void Form1::ChooseOutput() {
+  if (!NumbersSettled()) return;
   const QStringList filters = {QStringLiteral("Avisynth (*.avs)"), QStringLiteral("all (*.*)")};
   if (const auto path = desktop_.ChooseFileToSave(this, filters)) tOutput_->setText(*path);
 }
 
 void Form1::ShowAbout() {
+  if (!NumbersSettled()) return;
   desktop_.ShowAbout(this, QStringLiteral("Snipforge ver 0.06\n\nMade by the Snipforge developers."));
 }
 
 void Form1::StartConversion() {
+  if (!NumbersSettled()) return;
   RunOutcome outcome;
   {
     const WaitCursor wait;

@@ -47,12 +47,14 @@ class Form1 : public QWidget {
   void ShowAbout();
   void StartConversion();
   void CheckNumber(QLineEdit* box);
+  [[nodiscard]] bool NumbersSettled();
 
   Desktop& desktop_;
   std::optional<SettingsFiles> store_;
   QLineEdit* tInput_ = nullptr;
   QLineEdit* tOutput_ = nullptr;
   bool returningFocus_ = false;  // set while the check itself moves the focus
+  bool checkFailed_ = false;     // set when a check showed its message
 };
 
 }  // namespace snipforge

@@ -280,6 +280,24 @@ TEST_F(Form1Test, TwoBadBoxesDoNotHandTheFocusBackAndForth) {
   EXPECT_EQ(Focused(), "tOffsetBefore");
 }
 
+TEST_F(Form1Test, LeavingABadBoxByClickingAButtonCancelsTheClick) {
+  TempDir dir;
+  WriteFile(dir.File("frames.txt"), "10\n");
+  Find("tInput")->setText(QFile::decodeName(dir.File("frames.txt").c_str()));
+  desktop_.answers = {QStringLiteral("/clips/other.txt")};
+  Find("tOffsetBefore")->setText(QStringLiteral("7a"));
+  for (const char* button : {"cStartConv", "cOpen", "cSave", "cAbout"}) {
+    desktop_.messages.clear();
+    Find("tOffsetBefore")->setFocus();
+    Click(button);  // pressed and released before the check could run on its own
+    EXPECT_EQ(desktop_.messages, std::vector<QString>{"ENTER a valid number"}) << button;
+    EXPECT_EQ(Focused(), "tOffsetBefore") << button;
+  }
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"frames.txt"}) << "no conversion ran";
+  EXPECT_TRUE(desktop_.openFilters.empty() && desktop_.saveFilters.empty() &&
+              desktop_.abouts.empty());
+}
+
 TEST_F(Form1Test, AnotherWindowTakingTheFocusDoesNotCheck) {
   Find("tMinLength")->setText(QStringLiteral("7a"));
   Find("tMinLength")->setFocus();
