@@ -57,7 +57,8 @@ void CheckBox::paintEvent(QPaintEvent*) {
   if (hasFocus()) {
     QStyleOptionFocusRect focus;
     focus.initFrom(this);
-    focus.rect = painter.fontMetrics().boundingRect(textRect, kTextFlags, text()).adjusted(-1, 0, 1, 0);
+    focus.rect = painter.fontMetrics().boundingRect(textRect, kTextFlags, text());
+    focus.rect.adjust(-1, 0, 1, 0);
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
   }
 }

@@ -335,7 +335,8 @@ void Form1::ChooseOutput() {
 
 void Form1::ShowAbout() {
   if (!NumbersSettled()) return;
-  desktop_.ShowAbout(this, QStringLiteral("Snipforge ver 0.06\n\nMade by the Snipforge developers."));
+  desktop_.ShowAbout(this,
+                     QStringLiteral("Snipforge ver 0.06\n\nMade by the Snipforge developers."));
 }
 
 void Form1::StartConversion() {

@@ -75,7 +75,8 @@ GapLabel::Layout GapLabel::LayOut() const {
         const int boxTop = static_cast<int>(std::lround(top + (height - box_.height()) / 2));
         layout.box = QRect(QPoint(boxLeft, boxTop), box_);
       } else {
-        layout.words.append({tokens[i], QPointF(room.left() + lefts[i], textTop + metrics.ascent())});
+        const QPointF baseline(room.left() + lefts[i], textTop + metrics.ascent());
+        layout.words.append({tokens[i], baseline});
       }
     }
     top += height;
