@@ -65,25 +65,25 @@ SettingsFiles InstalledSettingsFiles() {
 void TransferSettings(bool load, QWidget& window, const SettingsFiles& files) {
   RegistryKey machine;
   RegistryKey user;
-  RegistryKey* written = nullptr;
+  RegistryKey* writable = nullptr;
   if (machine.Create(files.machine, KeyAccess::kReadWrite) == kRegistrySuccess) {
-    written = &machine;
+    writable = &machine;
   } else if (user.Create(files.user, KeyAccess::kReadWrite) == kRegistrySuccess) {
-    written = &user;
+    writable = &user;
   }
   if (!load) {
-    if (written == nullptr) return;
+    if (writable == nullptr) return;
     for (const char* name : kSaveOrder) {
-      (void)WriteSettingValue(*written, name, Current(window, name));
+      (void)WriteSettingValue(*writable, name, Current(window, name));
     }
     return;
   }
   // A user who may not write the machine-wide store still sees its values where the user's
   // own store has none.
-  const bool fill = written != &machine &&
+  const bool fill = writable != &machine &&
                     machine.Create(files.machine, KeyAccess::kRead) == kRegistrySuccess;
   for (const char* name : kLoadOrder) {
-    for (const RegistryKey* key : {written, fill ? &machine : nullptr}) {
+    for (const RegistryKey* key : {writable, fill ? &machine : nullptr}) {
       if (key == nullptr) continue;
       const SettingValue value = ReadSettingValue(*key, name);
       if (value.error == 0) {

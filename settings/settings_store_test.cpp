@@ -107,41 +107,19 @@ TEST_F(SettingsStoreTest, FirstStartShowsTheStartValuesAndTheFirstCloseStoresAll
 }
 
 TEST_F(SettingsStoreTest, EachControlGetsBackItsOwnValue) {
-  ControlValues set;
-  set.tInput = "/clips/in.txt";
-  set.tOutput = "/scripts/chosen elsewhere.avs";  // not the path derived from tInput
-  set.tAppendBeforeBad = "Review=";
-  set.tAppendBeforeGood = "Clean=";
-  set.tAppendtoBad = "bad suffix";
-  set.tAppendToGood = "good suffix";
-  set.tMinLength = "abc";  // numeric boxes keep whatever they hold
-  set.tNumberOfBlack = "4";
-  set.tNumberofGood = "6";
-  set.tOffsetAfter = "2";
-  set.tOffsetBefore = "5";
-  set.tExcludeOffset = "3";
-  set.chIncludeFramenumber = 1;
-  set.chIncText = 2;
-  set.chOutputBadFrames = 1;
-  set.chOutputGoodFrames = 0;
   auto window = Open();
-  Box(*window, "tInput")->setText(QString::fromStdString(set.tInput));
-  Box(*window, "tOutput")->setText(QString::fromStdString(set.tOutput));
-  Box(*window, "tAppendBeforeBad")->setText(QString::fromStdString(set.tAppendBeforeBad));
-  Box(*window, "tAppendBeforeGood")->setText(QString::fromStdString(set.tAppendBeforeGood));
-  Box(*window, "tAppendtoBad")->setText(QString::fromStdString(set.tAppendtoBad));
-  Box(*window, "tAppendToGood")->setText(QString::fromStdString(set.tAppendToGood));
-  Box(*window, "tMinLength")->setText(QString::fromStdString(set.tMinLength));
-  Box(*window, "tNumberOfBlack")->setText(QString::fromStdString(set.tNumberOfBlack));
-  Box(*window, "tNumberofGood")->setText(QString::fromStdString(set.tNumberofGood));
-  Box(*window, "tOffsetAfter")->setText(QString::fromStdString(set.tOffsetAfter));
-  Box(*window, "tOffsetBefore")->setText(QString::fromStdString(set.tOffsetBefore));
-  Box(*window, "tExcludeOffset")->setText(QString::fromStdString(set.tExcludeOffset));
-  Check(*window, "chIncludeFramenumber")->SetValue(set.chIncludeFramenumber);
-  Check(*window, "chIncText")->SetValue(set.chIncText);
-  Check(*window, "chOutputBadFrames")->SetValue(set.chOutputBadFrames);
-  Check(*window, "chOutputGoodFrames")->SetValue(set.chOutputGoodFrames);
-  ASSERT_EQ(window->Values(), set);
+  // Every text box gets its own name, so that two values that changed places would show; the
+  // numeric boxes hold text that is not a number, tOutput a path not derived from tInput.
+  for (const char* name : kValueNames) {
+    if (QLineEdit* box = Box(*window, name)) box->setText(QString::fromLatin1(name) + "?");
+  }
+  Check(*window, "chIncludeFramenumber")->SetValue(1);
+  Check(*window, "chIncText")->SetValue(2);
+  Check(*window, "chOutputBadFrames")->SetValue(1);
+  Check(*window, "chOutputGoodFrames")->SetValue(0);
+  const ControlValues set = window->Values();
+  ASSERT_EQ(set.tOutput, "tOutput?");
+  ASSERT_EQ(set.tMinLength, "tMinLength?");
   Close(window);
 
   window = Open();

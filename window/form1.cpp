@@ -13,7 +13,6 @@
 #include <QPointer>
 #include <QPushButton>
 
-#include <array>
 #include <string>
 #include <utility>
 
@@ -26,6 +25,7 @@
 namespace snipforge {
 namespace {
 
+// The order in which Tab visits the controls.
 const char* const kFocusOrder[] = {
     "tInput",        "cOpen",          "cStartConv",       "tOffsetBefore",
     "tOffsetAfter",  "cAbout",         "tOutput",          "cSave",

@@ -31,7 +31,7 @@ GapLabel::Layout GapLabel::LayOut() const {
   // Greedy wrapping: each line takes tokens while they fit in the label's width.
   const QFontMetricsF metrics(font());
   const qreal space = metrics.horizontalAdvance(u' ');
-  const qreal width = contentsRect().width();
+  const QRect room = contentsRect();
   struct Line {
     qsizetype first = 0;
     qsizetype end = 0;
@@ -43,15 +43,15 @@ GapLabel::Layout GapLabel::LayOut() const {
   Layout layout;
   for (qsizetype i = 0; i < tokens.size(); ++i) {
     const qreal advance = i == boxToken ? box_.width() : metrics.horizontalAdvance(tokens[i]);
-    if (lines.isEmpty() || (x > 0 && x + space + advance > width)) {
+    if (lines.isEmpty() || x + space + advance > room.width()) {
       lines.append({i, i, false});
       x = 0;
-    } else if (x > 0) {
+    } else {
       x += space;
     }
     lefts[i] = x;
     x += advance;
-    if (x > width) layout.fits = false;
+    if (x > room.width()) layout.fits = false;
     lines.back().end = i + 1;
     lines.back().hasBox = lines.back().hasBox || i == boxToken;
   }
@@ -63,7 +63,6 @@ GapLabel::Layout GapLabel::LayOut() const {
   };
   qreal total = 0;
   for (const Line& line : lines) total += heightOf(line);
-  const QRect room = contentsRect();
   if (total > std::max(room.height(), box_.height()) + 0.5) layout.fits = false;
   qreal top = room.top() + (room.height() - total) / 2;
   for (const Line& line : lines) {
@@ -87,8 +86,7 @@ GapLabel::Layout GapLabel::LayOut() const {
 void GapLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setFont(font());
-  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                 foregroundRole()));
+  painter.setPen(palette().color(foregroundRole()));
   for (const Word& word : LayOut().words) painter.drawText(word.baseline, word.text);
 }
 
