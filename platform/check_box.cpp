@@ -1,0 +1,66 @@
+#include "platform/check_box.h"
+
+#include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
+
+namespace snipforge {
+namespace {
+
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
+
+}  // namespace
+
+CheckBox::CheckBox(const QString& text, QWidget* parent) : QCheckBox(text, parent) {}
+
+int CheckBox::Value() const {
+  switch (checkState()) {
+    case Qt::Unchecked: return 0;
+    case Qt::Checked: return 1;
+    case Qt::PartiallyChecked: return 2;
+  }
+  return 0;
+}
+
+void CheckBox::SetValue(int value) {
+  switch (value) {
+    case 0: setCheckState(Qt::Unchecked); break;
+    case 1: setCheckState(Qt::Checked); break;
+    case 2: setCheckState(Qt::PartiallyChecked); break;
+    default: break;
+  }
+}
+
+QRect CheckBox::TextRect() const {
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  return style()->subElementRect(QStyle::SE_CheckBoxContents, &option, this);
+}
+
+void CheckBox::nextCheckState() {
+  const bool wasChecked = checkState() == Qt::Checked;
+  setTristate(false);
+  setCheckState(wasChecked ? Qt::Unchecked : Qt::Checked);
+}
+
+bool CheckBox::hitButton(const QPoint& pos) const { return rect().contains(pos); }
+
+void CheckBox::paintEvent(QPaintEvent*) {
+  QStylePainter painter(this);
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  const QRect textRect = style()->subElementRect(QStyle::SE_CheckBoxContents, &option, this);
+  option.rect = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
+  painter.drawPrimitive(QStyle::PE_IndicatorCheckBox, option);
+  painter.drawItemText(textRect, kTextFlags, palette(), isEnabled(), text(),
+                       QPalette::WindowText);
+  if (hasFocus()) {
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = painter.fontMetrics().boundingRect(textRect, kTextFlags, text());
+    focus.rect.adjust(-1, 0, 1, 0);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+  }
+}
+
+}  // namespace snipforge

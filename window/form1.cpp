@@ -1,0 +1,352 @@
+#include "window/form1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFocusEvent>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+
+#include <string>
+#include <utility>
+
+#include "engine/number_text.h"
+#include "platform/check_box.h"
+#include "platform/desktop.h"
+#include "window/gap_label.h"
+#include "window/icons.h"
+
+namespace snipforge {
+namespace {
+
+// The order in which Tab visits the controls.
+const char* const kFocusOrder[] = {
+    "tInput",        "cOpen",          "cStartConv",       "tOffsetBefore",
+    "tOffsetAfter",  "cAbout",         "tOutput",          "cSave",
+    "chOutputBadFrames", "tAppendtoBad", "tAppendToGood",  "tNumberofGood",
+    "tNumberOfBlack", "chIncludeFramenumber", "chIncText", "tAppendBeforeBad",
+    "tMinLength",    "chOutputGoodFrames", "tAppendBeforeGood", "tExcludeOffset"};
+
+struct TextBoxValue {
+  const char* name;
+  std::string ControlValues::*value;
+  bool path;  // paths cross into 8 bits in the file system's encoding
+};
+const TextBoxValue kTextBoxes[] = {
+    {"tInput", &ControlValues::tInput, true},
+    {"tOutput", &ControlValues::tOutput, true},
+    {"tAppendBeforeBad", &ControlValues::tAppendBeforeBad, false},
+    {"tAppendBeforeGood", &ControlValues::tAppendBeforeGood, false},
+    {"tAppendtoBad", &ControlValues::tAppendtoBad, false},
+    {"tAppendToGood", &ControlValues::tAppendToGood, false},
+    {"tMinLength", &ControlValues::tMinLength, false},
+    {"tNumberOfBlack", &ControlValues::tNumberOfBlack, false},
+    {"tNumberofGood", &ControlValues::tNumberofGood, false},
+    {"tOffsetAfter", &ControlValues::tOffsetAfter, false},
+    {"tOffsetBefore", &ControlValues::tOffsetBefore, false},
+    {"tExcludeOffset", &ControlValues::tExcludeOffset, false},
+};
+const std::pair<const char*, int ControlValues::*> kCheckBoxes[] = {
+    {"chIncludeFramenumber", &ControlValues::chIncludeFramenumber},
+    {"chIncText", &ControlValues::chIncText},
+    {"chOutputBadFrames", &ControlValues::chOutputBadFrames},
+    {"chOutputGoodFrames", &ControlValues::chOutputGoodFrames},
+};
+
+// Captions smaller than this are not tried when fitting the font to the controls.
+constexpr int kSmallestFontPixels = 7;
+
+// A rectangle given in twips from the top left corner of the window's client area.
+constexpr QRect Twips(int left, int top, int width, int height) {
+  return {left / 15, top / 15, width / 15, height / 15};
+}
+
+// Names a control and puts it at its place in the client area, whichever group box holds it.
+template <class Control>
+Control* Place(Control* control, const char* name, const QRect& client) {
+  control->setObjectName(QString::fromLatin1(name));
+  const QWidget* parent = control->parentWidget();
+  control->setGeometry(client.translated(parent->isWindow() ? QPoint() : -parent->pos()));
+  return control;
+}
+
+QLabel* Label(QWidget* parent, const char* name, const char* text, const QRect& client,
+              bool wrap = false) {
+  auto* label = Place(new QLabel(QString::fromLatin1(text), parent), name, client);
+  label->setWordWrap(wrap);
+  return label;
+}
+
+QLineEdit* TextBox(QWidget* parent, const char* name, const std::string& text,
+                   const QRect& client) {
+  return Place(new QLineEdit(QString::fromLocal8Bit(text), parent), name, client);
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const char* text, const QRect& client) {
+  auto* button = Place(new QPushButton(QString::fromLatin1(text), parent), name, client);
+  button->setAutoDefault(true);  // Enter presses the button that has the focus
+  return button;
+}
+
+QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& picture,
+                           const char* tip, const char* accessibleName, const QRect& client) {
+  auto* button = Button(parent, name, "", client);
+  button->setIcon(QIcon(QPixmap::fromImage(picture)));
+  button->setIconSize(picture.size());
+  button->setToolTip(QString::fromLatin1(tip));
+  button->setAccessibleName(QString::fromLatin1(accessibleName));
+  return button;
+}
+
+CheckBox* CheckBoxAt(QWidget* parent, const char* name, const char* text, int value,
+                     const QRect& client) {
+  auto* box = Place(new CheckBox(QString::fromLatin1(text), parent), name, client);
+  box->SetValue(value);
+  return box;
+}
+
+std::string Bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+// True when the text, drawn with the metrics' font, stays within the room.
+bool Holds(const QRect& room, const QFontMetrics& metrics, const QString& text, bool wrap) {
+  const int flags = Qt::AlignLeft | Qt::AlignVCenter | (wrap ? Qt::TextWordWrap : 0);
+  return room.contains(metrics.boundingRect(room, flags, text));
+}
+
+bool CaptionsFit(const QWidget& window) {
+  for (const QLabel* label : window.findChildren<QLabel*>()) {
+    const auto* gap = qobject_cast<const GapLabel*>(label);
+    if (gap != nullptr ? !gap->TextFits()
+                       : !Holds(label->contentsRect(), label->fontMetrics(), label->text(),
+                                label->wordWrap())) {
+      return false;
+    }
+  }
+  for (const CheckBox* box : window.findChildren<CheckBox*>()) {
+    if (!Holds(box->TextRect(), box->fontMetrics(), box->text(), true)) return false;
+  }
+  return true;
+}
+
+// Shows the wait cursor for as long as it lives.
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+QString DeriveOutputPath(const QString& input) {
+  const qsizetype point = input.lastIndexOf(u'.');
+  if (point < 0) return input + QStringLiteral(".avs");
+  return input.left(point + 1) + QStringLiteral("avs");
+}
+
+Form1::Form1(Desktop& desktop, std::optional<SettingsFiles> store, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      desktop_(desktop),
+      store_(std::move(store)) {
+  setWindowTitle(QStringLiteral("Snipforge ver 0.06"));
+  setWindowIcon(QIcon(QPixmap::fromImage(ScissorsImage())));
+  setFixedSize(315, 616);
+  BuildControls();
+  FitFont();
+  // The gap boxes stand where the blank runs of their labels fell with the chosen font.
+  for (const auto& [labelName, boxName] : {std::pair{"Label9", "tOffsetBefore"},
+                                           std::pair{"Label10", "tOffsetAfter"},
+                                           std::pair{"Label7", "tExcludeOffset"}}) {
+    const auto* label = findChild<GapLabel*>(QString::fromLatin1(labelName));
+    findChild<QLineEdit*>(QString::fromLatin1(boxName))
+        ->setGeometry(label->BoxRect().translated(label->pos()));
+  }
+
+  QWidget* previous = nullptr;
+  for (const char* name : kFocusOrder) {
+    auto* control = findChild<QWidget*>(QString::fromLatin1(name));
+    if (previous != nullptr) setTabOrder(previous, control);
+    previous = control;
+  }
+  tInput_->setFocus();
+
+  connect(tInput_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { tOutput_->setText(DeriveOutputPath(text)); });
+  connect(findChild<QPushButton*>(QStringLiteral("cOpen")), &QPushButton::clicked, this,
+          &Form1::OpenInput);
+  connect(findChild<QPushButton*>(QStringLiteral("cSave")), &QPushButton::clicked, this,
+          &Form1::ChooseOutput);
+  connect(findChild<QPushButton*>(QStringLiteral("cAbout")), &QPushButton::clicked, this,
+          &Form1::ShowAbout);
+  connect(findChild<QPushButton*>(QStringLiteral("cStartConv")), &QPushButton::clicked, this,
+          &Form1::StartConversion);
+
+  if (store_) LoadSettings(*this, *store_);
+}
+
+void Form1::BuildControls() {
+  const ControlValues start;
+  auto* bad = Place(new QGroupBox(QStringLiteral("Bad frames"), this), "Frame2",
+                    Twips(120, 1800, 4575, 3495));
+  auto* good = Place(new QGroupBox(QStringLiteral("Good frames"), this), "Frame1",
+                     Twips(120, 6480, 4575, 2655));
+  auto numberBox = [this](QWidget* parent, const char* name, const std::string& text,
+                          const QRect& client) {
+    QLineEdit* box = TextBox(parent, name, text, client);
+    box->installEventFilter(this);
+  };
+
+  Label(this, "Label3", "Input", Twips(120, 0, 2775, 255));
+  tInput_ = TextBox(this, "tInput", start.tInput, Twips(120, 360, 2775, 375));
+  tInput_->setToolTip(QStringLiteral("Enter the filename or press find to select it."));
+  PictureButton(this, "cOpen", OpenFolderImage(), "Find the input file", "Find input file",
+                Twips(3000, 360, 375, 375));
+  Button(this, "cAbout", "About", Twips(3480, 120, 855, 615));
+  Label(this, "Label4", "Output", Twips(120, 840, 2775, 255));
+  tOutput_ = TextBox(this, "tOutput", start.tOutput, Twips(120, 1200, 2775, 375));
+  PictureButton(this, "cSave", FloppyImage(), "Choose the output file", "Choose output file",
+                Twips(3000, 1200, 375, 375));
+
+  CheckBoxAt(bad, "chOutputBadFrames", "Output Badframes", start.chOutputBadFrames,
+             Twips(240, 2040, 1095, 615));
+  Label(bad, "Label6", "Append before trim. Leave blank for none", Twips(240, 2640, 4335, 255));
+  TextBox(bad, "tAppendBeforeBad", start.tAppendBeforeBad, Twips(240, 2880, 4335, 375));
+  Label(bad, "Label12", "Append to trim for bad frames", Twips(240, 3240, 3615, 255));
+  TextBox(bad, "tAppendtoBad", start.tAppendtoBad, Twips(240, 3480, 4335, 375));
+  // As wide as its neighbour above: at 2055 twips the end of its own caption was cut off.
+  Label(bad, "Label11", "Append to trim for good frames", Twips(240, 3840, 3615, 255));
+  TextBox(bad, "tAppendToGood", start.tAppendToGood, Twips(240, 4080, 4335, 375));
+  // Four lines high rather than three: the space below it up to the frame is free.
+  Label(bad, "Label2", "Number of black frames to include between bad parts",
+        Twips(240, 4560, 1215, 675), true);
+  numberBox(bad, "tNumberOfBlack", start.tNumberOfBlack, Twips(1560, 4680, 495, 375));
+  Label(bad, "Label5", "Number of good frames to include before and after bad frames",
+        Twips(2160, 4560, 1695, 615), true);
+  numberBox(bad, "tNumberofGood", start.tNumberofGood, Twips(3960, 4680, 615, 375));
+
+  CheckBoxAt(this, "chIncludeFramenumber", "Include ShowFramenumber",
+             start.chIncludeFramenumber, Twips(240, 5280, 1815, 375));
+  CheckBoxAt(this, "chIncText", "Include text from input in output", start.chIncText,
+             Twips(2400, 5280, 2055, 375));
+  Button(this, "cStartConv", "Start", Twips(120, 5760, 1935, 615));
+  Label(this, "Label1", "Minimum length of good parts in frames", Twips(2400, 5760, 1575, 495),
+        true);
+  numberBox(this, "tMinLength", start.tMinLength, Twips(3960, 5760, 615, 375));
+
+  CheckBoxAt(good, "chOutputGoodFrames", "Output Goodframes", start.chOutputGoodFrames,
+             Twips(240, 6840, 1215, 495));
+  Label(good, "Label8", "Append before trim. Leave blank for none", Twips(240, 7320, 4335, 255));
+  TextBox(good, "tAppendBeforeGood", start.tAppendBeforeGood, Twips(240, 7560, 4335, 375));
+  // The two "Cut" sentences end where Label7 begins, so that they never run into its text.
+  Place(new GapLabel(QStringLiteral("Cut             frames before bad frames"), QSize(25, 25),
+                     good),
+        "Label9", Twips(240, 8160, 2880, 255));
+  numberBox(good, "tOffsetBefore", start.tOffsetBefore, Twips(600, 8040, 375, 375));
+  Place(new GapLabel(QStringLiteral("Cut             frames after bad frames"), QSize(25, 25),
+                     good),
+        "Label10", Twips(240, 8640, 2880, 255));
+  numberBox(good, "tOffsetAfter", start.tOffsetAfter, Twips(600, 8520, 375, 375));
+  Place(new GapLabel(QStringLiteral("Ignore offset if there are") + QString(43, u' ') +
+                         QStringLiteral("or less bad frames in a row"),
+                     QSize(33, 21), good),
+        "Label7", Twips(3120, 8040, 1335, 975));
+  numberBox(good, "tExcludeOffset", start.tExcludeOffset, Twips(3840, 8280, 495, 315));
+}
+
+void Form1::FitFont() {
+  // The controls' places were laid out for a small font: the desktop's font is used at its own
+  // size when every caption fits, else at the largest size at which they all do.
+  QFont font = QApplication::font(this);
+  for (int pixels = QFontInfo(font).pixelSize();; --pixels) {
+    font.setPixelSize(pixels);
+    setFont(font);
+    if (pixels <= kSmallestFontPixels || CaptionsFit(*this)) break;
+  }
+}
+
+ControlValues Form1::Values() const {
+  ControlValues values;
+  for (const TextBoxValue& box : kTextBoxes) {
+    const QString text = findChild<QLineEdit*>(QString::fromLatin1(box.name))->text();
+    values.*box.value = box.path ? QFile::encodeName(text).toStdString() : Bytes(text);
+  }
+  for (const auto& [name, value] : kCheckBoxes) {
+    values.*value = findChild<CheckBox*>(QString::fromLatin1(name))->Value();
+  }
+  return values;
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  if (store_) SaveSettings(*this, *store_);
+  event->accept();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut && !returningFocus_) {
+    // Another window taking the focus, the message box among them, does not leave the box.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      // Checked once the focus has arrived where it was going, not in the middle of the move.
+      QPointer<QLineEdit> box = qobject_cast<QLineEdit*>(watched);
+      QMetaObject::invokeMethod(this, [this, box] { CheckNumber(box); }, Qt::QueuedConnection);
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Form1::CheckNumber(QLineEdit* box) {
+  if (box == nullptr || !isVisible() || IsNumberText(Bytes(box->text()))) return;
+  checkFailed_ = true;
+  desktop_.ShowMessage(this, QStringLiteral("ENTER a valid number"));
+  // The box that had the focus meanwhile loses it now; that must not start its own check.
+  returningFocus_ = true;
+  box->setFocus(Qt::OtherFocusReason);
+  returningFocus_ = false;
+}
+
+bool Form1::NumbersSettled() {
+  // A box left by clicking a button is checked before the button does anything, and a check
+  // that fails cancels the click, as if the check had come between pressing and releasing.
+  checkFailed_ = false;
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+  return !checkFailed_;
+}
+
+void Form1::OpenInput() {
+  if (!NumbersSettled()) return;
+  const QStringList filters = {QStringLiteral("Text (*.txt)"), QStringLiteral("all (*.*)")};
+  if (const auto path = desktop_.ChooseFileToOpen(this, filters)) tInput_->setText(*path);
+}
+
+void Form1::ChooseOutput() {
+  if (!NumbersSettled()) return;
+  const QStringList filters = {QStringLiteral("Avisynth (*.avs)"), QStringLiteral("all (*.*)")};
+  if (const auto path = desktop_.ChooseFileToSave(this, filters)) tOutput_->setText(*path);
+}
+
+void Form1::ShowAbout() {
+  if (!NumbersSettled()) return;
+  desktop_.ShowAbout(this,
+                     QStringLiteral("Snipforge ver 0.06\n\nMade by the Snipforge developers."));
+}
+
+void Form1::StartConversion() {
+  if (!NumbersSettled()) return;
+  RunOutcome outcome;
+  {
+    const WaitCursor wait;
+    outcome = RunConversion(Values());
+  }
+  if (!outcome.ok) desktop_.ShowMessage(this, QString::fromLocal8Bit(outcome.message));
+}
+
+}  // namespace snipforge

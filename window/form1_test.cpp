@@ -1,0 +1,424 @@
+#include "window/form1.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/test_support.h"
+#include "platform/check_box.h"
+#include "platform/qt_test_support.h"
+#include "window/gap_label.h"
+
+namespace snipforge {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+class Form1Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::TestApplication();
+    form_ = std::make_unique<Form1>(desktop_);
+    form_->show();
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  }
+
+  template <class Control = QLineEdit>
+  Control* Find(const char* name) const {
+    auto* control = form_->findChild<Control*>(QString::fromLatin1(name));
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+  QString Focused() const {
+    QWidget* focus = QApplication::focusWidget();
+    return focus == nullptr ? QStringLiteral("(none)") : focus->objectName();
+  }
+  // Lets the checks that leaving a box set off run.
+  static void Settle() { QCoreApplication::processEvents(); }
+  void Click(const char* button) {
+    QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
+    Settle();
+  }
+
+  testing::FakeDesktop desktop_;
+  std::unique_ptr<Form1> form_;
+};
+
+TEST_F(Form1Test, StartsWithTheStartValues) {
+  EXPECT_EQ(form_->windowTitle(), "Snipforge ver 0.06");
+  EXPECT_EQ(form_->size(), QSize(315, 616));
+  EXPECT_EQ(form_->minimumSize(), form_->maximumSize());
+  EXPECT_EQ(form_->windowIcon().pixmap(32, 32).size(), QSize(32, 32));
+  EXPECT_EQ(Focused(), "tInput");
+  EXPECT_EQ(form_->Values(), ControlValues{});
+
+  const struct {
+    const char* name;
+    const char* text;
+  } boxes[] = {
+      {"tInput", ""},          {"tOutput", ""},
+      {"tAppendBeforeBad", "Junk="},
+      {"tAppendBeforeGood", ""},
+      {"tAppendtoBad", "subtitle(\"JUNK\",x=-1,size=34)"},
+      {"tAppendToGood", "subtitle(\"GOOD\",x=-1,size=34)"},
+      {"tMinLength", "0"},     {"tNumberOfBlack", "1"},   {"tNumberofGood", "3"},
+      {"tOffsetAfter", "0"},   {"tOffsetBefore", "0"},    {"tExcludeOffset", "0"},
+  };
+  for (const auto& box : boxes) EXPECT_EQ(Find(box.name)->text(), box.text) << box.name;
+
+  const struct {
+    const char* name;
+    const char* caption;
+    int value;
+  } checks[] = {
+      {"chOutputBadFrames", "Output Badframes", 0},
+      {"chIncludeFramenumber", "Include ShowFramenumber", 0},
+      {"chIncText", "Include text from input in output", 0},
+      {"chOutputGoodFrames", "Output Goodframes", 1},
+  };
+  for (const auto& check : checks) {
+    EXPECT_EQ(Find<CheckBox>(check.name)->text(), check.caption);
+    EXPECT_EQ(Find<CheckBox>(check.name)->Value(), check.value) << check.name;
+  }
+
+  const struct {
+    const char* name;
+    QString text;
+  } labels[] = {
+      {"Label3", "Input"},
+      {"Label4", "Output"},
+      {"Label6", "Append before trim. Leave blank for none"},
+      {"Label12", "Append to trim for bad frames"},
+      {"Label11", "Append to trim for good frames"},
+      {"Label2", "Number of black frames to include between bad parts"},
+      {"Label5", "Number of good frames to include before and after bad frames"},
+      {"Label1", "Minimum length of good parts in frames"},
+      {"Label8", "Append before trim. Leave blank for none"},
+      {"Label9", "Cut             frames before bad frames"},
+      {"Label10", "Cut             frames after bad frames"},
+      {"Label7", "Ignore offset if there are                                           "
+                 "or less bad frames in a row"},
+  };
+  for (const auto& label : labels) EXPECT_EQ(Find<QLabel>(label.name)->text(), label.text);
+  EXPECT_EQ(Find<QGroupBox>("Frame2")->title(), "Bad frames");
+  EXPECT_EQ(Find<QGroupBox>("Frame1")->title(), "Good frames");
+  EXPECT_EQ(Find<QPushButton>("cStartConv")->text(), "Start");
+  EXPECT_EQ(Find<QPushButton>("cAbout")->text(), "About");
+  EXPECT_EQ(Find("tInput")->toolTip(), "Enter the filename or press find to select it.");
+  for (const char* picture : {"cOpen", "cSave"}) {
+    const auto* button = Find<QPushButton>(picture);
+    EXPECT_TRUE(button->text().isEmpty()) << picture;
+    EXPECT_FALSE(button->icon().isNull()) << picture;
+    EXPECT_FALSE(button->toolTip().isEmpty()) << picture;
+    EXPECT_FALSE(button->accessibleName().isEmpty()) << picture;
+  }
+}
+
+TEST_F(Form1Test, EveryCaptionFitsItsControl) {
+  for (const QLabel* label : form_->findChildren<QLabel*>()) {
+    if (const auto* gap = qobject_cast<const GapLabel*>(label)) {
+      EXPECT_TRUE(gap->TextFits()) << gap->objectName().toStdString();
+      continue;
+    }
+    const int flags = Qt::AlignLeft | Qt::AlignVCenter | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    const QRect needed = label->fontMetrics().boundingRect(label->rect(), flags, label->text());
+    EXPECT_TRUE(label->rect().contains(needed)) << label->objectName().toStdString();
+  }
+  for (const CheckBox* box : form_->findChildren<CheckBox*>()) {
+    const QRect room = box->TextRect();
+    EXPECT_LE(room.right(), box->width()) << box->objectName().toStdString();
+    const QRect needed = box->fontMetrics().boundingRect(
+        room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, box->text());
+    EXPECT_TRUE(room.contains(needed)) << box->objectName().toStdString();
+  }
+}
+
+// Whether a pixel of a label's picture is part of its text.
+bool Ink(QRgb pixel) { return qGray(pixel) < 160; }
+
+TEST_F(Form1Test, GapBoxesSitOnTheBlankRunsOfTheirSentences) {
+  const struct {
+    const char* label;
+    const char* box;
+  } cases[] = {{"Label9", "tOffsetBefore"}, {"Label10", "tOffsetAfter"},
+               {"Label7", "tExcludeOffset"}};
+  for (const auto& c : cases) {
+    auto* label = Find<QLabel>(c.label);
+    const QRect box = Find(c.box)->geometry().translated(-label->pos());
+    const QImage picture = label->grab().toImage();
+    ASSERT_FALSE(picture.isNull());
+    // Under the box the sentence has no ink; before the box (to its left or on lines above) and
+    // after it (to its right or on lines below) it has.
+    bool under = false, before = false, after = false;
+    for (int y = 0; y < picture.height(); ++y) {
+      for (int x = 0; x < picture.width(); ++x) {
+        if (!Ink(picture.pixel(x, y))) continue;
+        const bool sameRows = y >= box.top() && y <= box.bottom();
+        if (sameRows && x >= box.left() && x <= box.right()) under = true;
+        if (y < box.top() || (sameRows && x < box.left())) before = true;
+        if (y > box.bottom() || (sameRows && x > box.right())) after = true;
+      }
+    }
+    EXPECT_FALSE(under) << c.box;
+    EXPECT_TRUE(before) << c.box;
+    EXPECT_TRUE(after) << c.box;
+    EXPECT_GE(box.left(), 0) << c.box;
+    EXPECT_LE(box.right(), label->width()) << c.box;
+  }
+}
+
+TEST(DeriveOutputPathTest, ReplacesWhatFollowsTheLastPoint) {
+  const struct {
+    const char* input;
+    const char* output;
+  } cases[] = {
+      {"", ".avs"},
+      {"frames", "frames.avs"},
+      {"C:\\clips\\bad.txt", "C:\\clips\\bad.avs"},
+      {"a.b.txt", "a.b.avs"},
+      {"bad.", "bad.avs"},
+      {"list.avs", "list.avs"},
+      {"C:\\my.dir\\frames", "C:\\my.avs"},
+      {"/home/me/clip.frames.txt", "/home/me/clip.frames.avs"},
+      {".", ".avs"},
+      {"..", "..avs"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DeriveOutputPath(QString::fromLatin1(c.input)), c.output) << c.input;
+  }
+}
+
+TEST_F(Form1Test, TypingInTheInputBoxProposesTheOutputAfterEveryKey) {
+  std::vector<QString> outputs;
+  for (const char key : std::string("ab.txt")) {
+    QTest::keyClick(Find("tInput"), key);
+    outputs.push_back(Find("tOutput")->text());
+  }
+  EXPECT_EQ(outputs, (std::vector<QString>{"a.avs", "ab.avs", "ab.avs", "ab.avs", "ab.avs",
+                                           "ab.avs"}));
+
+  QTest::keyClick(Find("tInput"), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(Find("tInput"), Qt::Key_Backspace);
+  EXPECT_EQ(Find("tOutput")->text(), ".avs");
+
+  QTest::keyClicks(Find("tOutput"), "x");
+  EXPECT_EQ(Find("tInput")->text(), "") << "typing into tOutput changes nothing else";
+  EXPECT_EQ(Find("tOutput")->text(), ".avsx");
+}
+
+TEST_F(Form1Test, LeavingANumericBoxChecksItsText) {
+  const struct {
+    const char* text;
+    bool message;
+  } cases[] = {
+      {"", true},    {" 7 ", false}, {"-3", false},   {"2.5", false},
+      {"1e2", false}, {"7a", true},  {"abc", true},   {"1,5", true},
+  };
+  for (const char* name : {"tMinLength", "tNumberOfBlack", "tNumberofGood", "tOffsetBefore",
+                           "tOffsetAfter", "tExcludeOffset"}) {
+    for (const auto& c : cases) {
+      desktop_.messages.clear();
+      Find(name)->setText(QString::fromLatin1(c.text));
+      Find(name)->setFocus();
+      QTest::keyClick(Find(name), Qt::Key_Tab);
+      Settle();
+      const std::vector<QString> expected =
+          c.message ? std::vector<QString>{"ENTER a valid number"} : std::vector<QString>{};
+      EXPECT_EQ(desktop_.messages, expected) << name << " \"" << c.text << '"';
+      // After a message the focus goes back to the box; otherwise it moved on.
+      EXPECT_EQ(Focused() == name, c.message) << name << " \"" << c.text << '"';
+      EXPECT_EQ(Find(name)->text(), c.text) << "the text stays as it was";
+      Find(name)->setText(QStringLiteral("0"));  // so that the next case may leave it
+    }
+  }
+}
+
+TEST_F(Form1Test, OtherBoxesAndCheckBoxesAreNotChecked) {
+  for (const char* name : {"tInput", "tOutput", "tAppendBeforeBad", "tAppendBeforeGood",
+                           "tAppendtoBad", "tAppendToGood"}) {
+    Find(name)->setText(QStringLiteral("7a"));
+    Find(name)->setFocus();
+    QTest::keyClick(Find(name), Qt::Key_Tab);
+  }
+  const ControlValues before = form_->Values();
+  QTest::mouseClick(Find<CheckBox>("chIncText"), Qt::LeftButton);
+  Settle();
+  ControlValues expected = before;
+  expected.chIncText = 1;
+  EXPECT_EQ(form_->Values(), expected) << "a click changes the check box alone";
+  EXPECT_TRUE(desktop_.messages.empty());
+}
+
+TEST_F(Form1Test, TwoBadBoxesDoNotHandTheFocusBackAndForth) {
+  Find("tOffsetBefore")->setText(QStringLiteral("x"));
+  Find("tOffsetAfter")->setText(QStringLiteral("y"));
+  Find("tOffsetBefore")->setFocus();
+  QTest::keyClick(Find("tOffsetBefore"), Qt::Key_Tab);  // next in the focus order: tOffsetAfter
+  for (int i = 0; i < 5; ++i) Settle();
+  EXPECT_EQ(desktop_.messages, std::vector<QString>{"ENTER a valid number"});
+  EXPECT_EQ(Focused(), "tOffsetBefore");
+
+  desktop_.messages.clear();
+  QTest::mouseClick(Find("tOffsetAfter"), Qt::LeftButton);
+  for (int i = 0; i < 5; ++i) Settle();
+  EXPECT_EQ(desktop_.messages, std::vector<QString>{"ENTER a valid number"});
+  EXPECT_EQ(Focused(), "tOffsetBefore");
+}
+
+TEST_F(Form1Test, LeavingABadBoxByClickingAButtonCancelsTheClick) {
+  TempDir dir;
+  WriteFile(dir.File("frames.txt"), "10\n");
+  Find("tInput")->setText(QFile::decodeName(dir.File("frames.txt").c_str()));
+  desktop_.answers = {QStringLiteral("/clips/other.txt")};
+  Find("tOffsetBefore")->setText(QStringLiteral("7a"));
+  for (const char* button : {"cStartConv", "cOpen", "cSave", "cAbout"}) {
+    desktop_.messages.clear();
+    Find("tOffsetBefore")->setFocus();
+    Click(button);  // pressed and released before the check could run on its own
+    EXPECT_EQ(desktop_.messages, std::vector<QString>{"ENTER a valid number"}) << button;
+    EXPECT_EQ(Focused(), "tOffsetBefore") << button;
+  }
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"frames.txt"}) << "no conversion ran";
+  EXPECT_TRUE(desktop_.openFilters.empty() && desktop_.saveFilters.empty() &&
+              desktop_.abouts.empty());
+}
+
+TEST_F(Form1Test, AnotherWindowTakingTheFocusDoesNotCheck) {
+  Find("tMinLength")->setText(QStringLiteral("7a"));
+  Find("tMinLength")->setFocus();
+  for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
+    QFocusEvent leave(QEvent::FocusOut, reason);
+    QApplication::sendEvent(Find("tMinLength"), &leave);
+    Settle();
+  }
+  EXPECT_TRUE(desktop_.messages.empty());
+}
+
+TEST_F(Form1Test, FileDialogsFillTheirBoxesAndACancelChangesNothing) {
+  desktop_.answers = {QStringLiteral("/clips/bad.txt"), QStringLiteral("/scripts/cut.avs"),
+                      std::nullopt, std::nullopt};
+  Click("cOpen");
+  EXPECT_EQ(Find("tInput")->text(), "/clips/bad.txt");
+  EXPECT_EQ(Find("tOutput")->text(), "/clips/bad.avs");
+  Click("cSave");
+  EXPECT_EQ(Find("tInput")->text(), "/clips/bad.txt");
+  EXPECT_EQ(Find("tOutput")->text(), "/scripts/cut.avs");
+  Click("cOpen");
+  Click("cSave");
+  EXPECT_EQ(Find("tInput")->text(), "/clips/bad.txt");
+  EXPECT_EQ(Find("tOutput")->text(), "/scripts/cut.avs");
+
+  const std::vector<QStringList> open(2, {"Text (*.txt)", "all (*.*)"});
+  const std::vector<QStringList> save(2, {"Avisynth (*.avs)", "all (*.*)"});
+  EXPECT_EQ(desktop_.openFilters, open);
+  EXPECT_EQ(desktop_.saveFilters, save);
+  EXPECT_TRUE(desktop_.messages.empty());
+}
+
+TEST_F(Form1Test, AboutShowsTheVersion) {
+  Click("cAbout");
+  ASSERT_EQ(desktop_.abouts.size(), 1u);
+  EXPECT_EQ(desktop_.abouts[0].section(u'\n', 0, 0), "Snipforge ver 0.06");
+}
+
+TEST_F(Form1Test, StartConvertsWithTheControlsValues) {
+  TempDir dir;
+  WriteFile(dir.File("frames.txt"), "clip\n10\n11\n");
+  Find("tInput")->setText(QFile::decodeName(dir.File("frames.txt").c_str()));
+  Find("tOffsetBefore")->setText(QStringLiteral("2"));
+  QTest::mouseClick(Find<CheckBox>("chIncText"), Qt::LeftButton);
+  Click("cStartConv");
+  EXPECT_TRUE(desktop_.messages.empty());
+  EXPECT_EQ(ReadFile(dir.File("frames.avs")),
+            "clip\r\nTrim(0,-1)++trim(1, 7)++\\\r\ntrim( 12,0)\r\n");
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the wait cursor is gone";
+
+  // From the keyboard: Space on the focused Start button.
+  Find("tOffsetBefore")->setText(QStringLiteral("0"));
+  Find<QPushButton>("cStartConv")->setFocus();
+  QTest::keyClick(Find<QPushButton>("cStartConv"), Qt::Key_Space);
+  EXPECT_EQ(ReadFile(dir.File("frames.avs")),
+            "clip\r\nTrim(0,-1)++trim(1, 9)++\\\r\ntrim( 12,0)\r\n");
+}
+
+TEST_F(Form1Test, AFailedStartShowsWhy) {
+  TempDir dir;
+  const struct {
+    std::string input;
+    const char* message;
+  } cases[] = {
+      {dir.File("missing.txt"), "invalid filename"},
+      {dir.File("words.txt"), "no frame numbers in words.txt"},
+  };
+  WriteFile(dir.File("words.txt"), "no numbers here\n");
+  for (const auto& c : cases) {
+    desktop_.messages.clear();
+    Find("tInput")->setText(QFile::decodeName(c.input.c_str()));
+    Click("cStartConv");
+    EXPECT_EQ(desktop_.messages, std::vector<QString>{c.message}) << c.input;
+  }
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"words.txt"}) << "no script was written";
+}
+
+TEST_F(Form1Test, ValuesTakeEachControlUnderItsOwnName) {
+  const char* names[] = {"tInput", "tOutput", "tAppendBeforeBad", "tAppendBeforeGood",
+                         "tAppendtoBad", "tAppendToGood", "tMinLength", "tNumberOfBlack",
+                         "tNumberofGood", "tOffsetAfter", "tOffsetBefore", "tExcludeOffset"};
+  for (const char* name : names) Find(name)->setText(QString::fromLatin1(name) + "!");
+  Find<CheckBox>("chIncludeFramenumber")->SetValue(2);
+  Find<CheckBox>("chIncText")->SetValue(1);
+  Find<CheckBox>("chOutputBadFrames")->SetValue(1);
+  Find<CheckBox>("chOutputGoodFrames")->SetValue(0);
+  const ControlValues values = form_->Values();
+  EXPECT_EQ(values.tInput, "tInput!");
+  EXPECT_EQ(values.tOutput, "tOutput!");
+  EXPECT_EQ(values.tAppendBeforeBad, "tAppendBeforeBad!");
+  EXPECT_EQ(values.tAppendBeforeGood, "tAppendBeforeGood!");
+  EXPECT_EQ(values.tAppendtoBad, "tAppendtoBad!");
+  EXPECT_EQ(values.tAppendToGood, "tAppendToGood!");
+  EXPECT_EQ(values.tMinLength, "tMinLength!");
+  EXPECT_EQ(values.tNumberOfBlack, "tNumberOfBlack!");
+  EXPECT_EQ(values.tNumberofGood, "tNumberofGood!");
+  EXPECT_EQ(values.tOffsetAfter, "tOffsetAfter!");
+  EXPECT_EQ(values.tOffsetBefore, "tOffsetBefore!");
+  EXPECT_EQ(values.tExcludeOffset, "tExcludeOffset!");
+  EXPECT_EQ(values.chIncludeFramenumber, 2);
+  EXPECT_EQ(values.chIncText, 1);
+  EXPECT_EQ(values.chOutputBadFrames, 1);
+  EXPECT_EQ(values.chOutputGoodFrames, 0);
+}
+
+TEST_F(Form1Test, TabVisitsTheControlsInTheirOrder) {
+  std::vector<QString> visited{Focused()};
+  for (int i = 0; i < 20; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    Settle();
+    visited.push_back(Focused());
+  }
+  EXPECT_EQ(visited, (std::vector<QString>{
+                         "tInput", "cOpen", "cStartConv", "tOffsetBefore", "tOffsetAfter",
+                         "cAbout", "tOutput", "cSave", "chOutputBadFrames", "tAppendtoBad",
+                         "tAppendToGood", "tNumberofGood", "tNumberOfBlack",
+                         "chIncludeFramenumber", "chIncText", "tAppendBeforeBad", "tMinLength",
+                         "chOutputGoodFrames", "tAppendBeforeGood", "tExcludeOffset",
+                         "tInput"}));
+  EXPECT_TRUE(desktop_.messages.empty());
+}
+
+}  // namespace
+}  // namespace snipforge
