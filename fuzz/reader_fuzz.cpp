@@ -8,7 +8,7 @@
 #include "engine/frame_list.h"
 #include "engine/line_reader.h"
 #include "engine/number_text.h"
-#include "fuzz/fuzz_files.h"
+#include "engine/test_support.h"
 
 namespace {
 
@@ -28,13 +28,19 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
   return lines;
 }
 
+// The fuzzer's own folder, removed when it exits.
+const std::filesystem::path& WorkFolder() {
+  static const snipforge::testing::TempDir folder;
+  return folder.path();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace snipforge;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  const auto path = (fuzz::WorkFolder() / "frames.txt").string();
-  fuzz::WriteBytes(path, bytes);
+  const auto path = (WorkFolder() / "frames.txt").string();
+  testing::WriteFile(path, bytes);
 
   const std::vector<std::string> lines = SplitLines(bytes);
   // Small blocks put line breaks, CR LF pairs among them, at every place of a block.

@@ -7,7 +7,17 @@
 #include <vector>
 
 #include "engine/conversion.h"
-#include "fuzz/fuzz_files.h"
+#include "engine/test_support.h"
+
+namespace {
+
+// The fuzzer's own folder, removed when it exits.
+const std::filesystem::path& WorkFolder() {
+  static const snipforge::testing::TempDir folder;
+  return folder.path();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace snipforge;
@@ -25,14 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fields.resize(11);
 
-  const auto folder = fuzz::WorkFolder() / "run";
+  const auto folder = WorkFolder() / "run";
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   ControlValues controls;
   controls.tInput = (folder / "frames.txt").string();
   controls.tOutput = (folder / "out.avs").string();
-  fuzz::WriteBytes(controls.tInput, fields[0]);
-  fuzz::WriteBytes(controls.tOutput, "old script");
+  testing::WriteFile(controls.tInput, fields[0]);
+  testing::WriteFile(controls.tOutput, "old script");
   std::string* options[] = {&controls.tAppendBeforeBad, &controls.tAppendBeforeGood,
                             &controls.tAppendtoBad,     &controls.tAppendToGood,
                             &controls.tMinLength,       &controls.tNumberOfBlack,
@@ -52,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (files != 2) std::abort();  // no temporary file is ever left behind
   if (!outcome.ok) {
     if (outcome.message.empty()) std::abort();
-    if (fuzz::ReadBytes(controls.tOutput) != "old script") std::abort();
+    if (testing::ReadFile(controls.tOutput) != "old script") std::abort();
   } else if (!outcome.message.empty()) {
     std::abort();
   }
