@@ -22,6 +22,7 @@ std::string LineReader::error() const {
 
 bool LineReader::Refill() {
   if (atEof_ || error_ != 0) return false;
+  carriageReturnKnown_ = false;
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
@@ -41,6 +42,20 @@ bool LineReader::Refill() {
   return true;
 }
 
+std::size_t LineReader::FindBreak(std::size_t from) {
+  // Files hold LF or CR LF breaks almost always, CR alone rarely: the next CR is looked up once
+  // and kept, so that a file without any CR costs one search for LF per line.
+  const char* data = buffer_.data();
+  if (!carriageReturnKnown_ || nextCarriageReturn_ < from) {
+    const void* found = std::memchr(data + from, '\r', end_ - from);
+    nextCarriageReturn_ = found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - data) : end_;
+    carriageReturnKnown_ = true;
+  }
+  const void* lineFeed = std::memchr(data + from, '\n', nextCarriageReturn_ - from);
+  return lineFeed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data)
+                             : nextCarriageReturn_;
+}
+
 std::optional<std::string_view> LineReader::Next() {
   if (file_ == nullptr || error_ != 0) return std::nullopt;
   if (skipLineFeed_) {
@@ -50,8 +65,7 @@ std::optional<std::string_view> LineReader::Next() {
   }
   std::size_t scan = begin_;
   for (;;) {
-    const char* data = buffer_.data();
-    while (scan < end_ && data[scan] != '\n' && data[scan] != '\r') ++scan;
+    scan = FindBreak(scan);
     if (scan < end_) break;
     const std::size_t scanned = scan - begin_;
     if (!Refill()) {

@@ -32,6 +32,8 @@ class LineReader {
  private:
   // Moves the unread bytes to the front and reads more after them; false at the end of the file.
   bool Refill();
+  // The first LF or CR at or after `from`, or end_ when the buffer holds none.
+  std::size_t FindBreak(std::size_t from);
 
   std::FILE* file_ = nullptr;
   std::vector<char> buffer_;
@@ -40,6 +42,8 @@ class LineReader {
   bool atEof_ = false;
   bool skipLineFeed_ = false;  // the previous line ended in a CR at the end of the buffer
   int error_ = 0;
+  bool carriageReturnKnown_ = false;  // nextCarriageReturn_ holds the first CR from some point on
+  std::size_t nextCarriageReturn_ = 0;
 };
 
 }  // namespace snipforge
