@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
 
 #include <cstdint>
 #include <string>
@@ -139,6 +140,30 @@ TEST(RegistryKeyTest, DamagedOrForeignContentReadsAsMissingAndIsReplacedOnWrite)
         << c.name;
     EXPECT_NE(ReadFile(path).find("\ntInput=@ByteArray(new.txt)\n"), std::string::npos)
         << c.name << ": " << ReadFile(path);
+  }
+}
+
+TEST(RegistryKeyTest, CopiesSavingAtTheSameMomentLeaveOneWholeSet) {
+  TempDir dir;
+  const QString file = QFile::decodeName(dir.File("store.ini").c_str());
+  QProcess first;
+  QProcess second;
+  first.start(QStringLiteral(REGISTRY_WRITER), {file, QStringLiteral("first"), QStringLiteral("60")});
+  second.start(QStringLiteral(REGISTRY_WRITER), {file, QStringLiteral("second"), QStringLiteral("60")});
+  for (QProcess* writer : {&first, &second}) {
+    ASSERT_TRUE(writer->waitForFinished(60000));
+    EXPECT_EQ(writer->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(writer->exitCode(), 0);
+  }
+  RegistryKey key;
+  ASSERT_EQ(key.Create(file, KeyAccess::kRead), kRegistrySuccess);
+  const std::string last = Query(key, "value0").second.substr(0, 5) == "first" ? "first" : "second";
+  for (int value = 0; value < 16; ++value) {
+    const std::string name = "value" + std::to_string(value);
+    EXPECT_EQ(Query(key, name.c_str()),
+              std::make_pair(kRegistrySuccess,
+                             last + "-" + std::to_string(value) + std::string(200, '.')))
+        << name;
   }
 }
 
