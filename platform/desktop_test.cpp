@@ -64,6 +64,8 @@ TEST_F(SystemDesktopTest, OpenDialogGivesTheChosenFileOrNothingWhenCancelled) {
   QStringList filters;
   WhenShown<QFileDialog>([&](QFileDialog* dialog) {
     filters = dialog->nameFilters();
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
     dialog->selectFile(Q(dir_.File("frames.txt")));
     static_cast<QDialog*>(dialog)->accept();
   });
@@ -81,11 +83,14 @@ TEST_F(SystemDesktopTest, SaveDialogRefusesAReadOnlyFileAndAsksAgain) {
   if (!locked.denied()) GTEST_SKIP() << "cannot make a file read-only here";
   QString refusal;
   WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));  // asks before replacing
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
     dialog->selectFile(Q(dir_.File("locked.avs")));
     static_cast<QDialog*>(dialog)->accept();
     WhenShown<QMessageBox>([&](QMessageBox* box) {
       refusal = box->windowTitle() + ": " + box->text();
+      EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
       box->accept();
       WhenShown<QFileDialog>([&](QFileDialog* again) {
         again->selectFile(Q(dir_.File("new.avs")));

@@ -17,7 +17,15 @@ bool MayWrite(const QString& file) {
   const QString folder = QFileInfo(file).absolutePath();
   if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable()) return false;
   QFile probe(file);
-  return probe.open(QIODevice::ReadWrite);  // creates a missing file, never truncates one
+  const bool created = !probe.exists();
+  if (!probe.open(QIODevice::ReadWrite)) return false;  // creates a missing file, never truncates
+  if (created) {
+    // The store is shared by every user of the machine, so each of them may write it.
+    probe.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                         QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                         QFileDevice::ReadOther | QFileDevice::WriteOther);
+  }
+  return true;
 }
 
 }  // namespace

@@ -85,6 +85,12 @@ TEST(RegistryKeyTest, CreateMakesTheFileAndItsFolder) {
   ASSERT_EQ(key.Create(QFile::decodeName(path.c_str()), KeyAccess::kReadWrite), kRegistrySuccess);
   EXPECT_TRUE(std::filesystem::exists(path));
   EXPECT_EQ(key.Close(), kRegistrySuccess);
+  // Every user of the machine shares the store, so every one of them may write it.
+  namespace fs = std::filesystem;
+  const fs::perms everyone = fs::perms::owner_read | fs::perms::owner_write |
+                             fs::perms::group_read | fs::perms::group_write |
+                             fs::perms::others_read | fs::perms::others_write;
+  EXPECT_EQ(fs::status(path).permissions(), everyone);
 }
 
 TEST(RegistryKeyTest, ReadOnlyKeysAndPlacesThatCannotBeWrittenFail) {

@@ -324,7 +324,11 @@ bool Form1::NumbersSettled() {
 void Form1::OpenInput() {
   if (!NumbersSettled()) return;
   const QStringList filters = {QStringLiteral("Text (*.txt)"), QStringLiteral("all (*.*)")};
-  if (const auto path = desktop_.ChooseFileToOpen(this, filters)) tInput_->setText(*path);
+  if (const auto path = desktop_.ChooseFileToOpen(this, filters)) {
+    tInput_->setText(*path);
+    // Picking the file already named still brings the output path back in step.
+    tOutput_->setText(DeriveOutputPath(*path));
+  }
 }
 
 void Form1::ChooseOutput() {

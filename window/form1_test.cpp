@@ -311,7 +311,7 @@ TEST_F(Form1Test, AnotherWindowTakingTheFocusDoesNotCheck) {
 
 TEST_F(Form1Test, FileDialogsFillTheirBoxesAndACancelChangesNothing) {
   desktop_.answers = {QStringLiteral("/clips/bad.txt"), QStringLiteral("/scripts/cut.avs"),
-                      std::nullopt, std::nullopt};
+                      std::nullopt, std::nullopt, QStringLiteral("/clips/bad.txt")};
   Click("cOpen");
   EXPECT_EQ(Find("tInput")->text(), "/clips/bad.txt");
   EXPECT_EQ(Find("tOutput")->text(), "/clips/bad.avs");
@@ -322,8 +322,10 @@ TEST_F(Form1Test, FileDialogsFillTheirBoxesAndACancelChangesNothing) {
   Click("cSave");
   EXPECT_EQ(Find("tInput")->text(), "/clips/bad.txt");
   EXPECT_EQ(Find("tOutput")->text(), "/scripts/cut.avs");
+  Click("cOpen");  // the same file again still brings the output path back in step
+  EXPECT_EQ(Find("tOutput")->text(), "/clips/bad.avs");
 
-  const std::vector<QStringList> open(2, {"Text (*.txt)", "all (*.*)"});
+  const std::vector<QStringList> open(3, {"Text (*.txt)", "all (*.*)"});
   const std::vector<QStringList> save(2, {"Avisynth (*.avs)", "all (*.*)"});
   EXPECT_EQ(desktop_.openFilters, open);
   EXPECT_EQ(desktop_.saveFilters, save);
