@@ -48,6 +48,12 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// A folder for the whole process, removed when it exits.
+inline const std::filesystem::path& ProcessTempDir() {
+  static const TempDir folder;
+  return folder.path();
+}
+
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -28,18 +28,12 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
   return lines;
 }
 
-// The fuzzer's own folder, removed when it exits.
-const std::filesystem::path& WorkFolder() {
-  static const snipforge::testing::TempDir folder;
-  return folder.path();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace snipforge;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  const auto path = (WorkFolder() / "frames.txt").string();
+  const auto path = (testing::ProcessTempDir() / "frames.txt").string();
   testing::WriteFile(path, bytes);
 
   const std::vector<std::string> lines = SplitLines(bytes);

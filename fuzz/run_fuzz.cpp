@@ -9,16 +9,6 @@
 #include "engine/conversion.h"
 #include "engine/test_support.h"
 
-namespace {
-
-// The fuzzer's own folder, removed when it exits.
-const std::filesystem::path& WorkFolder() {
-  static const snipforge::testing::TempDir folder;
-  return folder.path();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace snipforge;
   // Fields separated by byte 0x1F: the input file, then the option texts in a fixed order;
@@ -35,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fields.resize(11);
 
-  const auto folder = WorkFolder() / "run";
+  const auto folder = testing::ProcessTempDir() / "run";
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   ControlValues controls;
