@@ -5,11 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <numeric>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/frame_lists.h"
 #include "engine/bad_parts.h"
 #include "engine/conversion.h"
 #include "engine/conversion_options.h"
@@ -21,15 +20,8 @@
 namespace snipforge {
 namespace {
 
-// Distinct frames below 10 * n with 5% repeats, shuffled: the shape of a real list.
-std::vector<std::int32_t> ShuffledFrames(std::int32_t n) {
-  std::mt19937 random(7);
-  std::vector<std::int32_t> frames;
-  for (std::int32_t i = 0; i < n; ++i) frames.push_back(i * 10 + static_cast<std::int32_t>(random() % 10));
-  for (std::int32_t i = 0; i < n / 20; ++i) frames.push_back(frames[random() % frames.size()]);
-  std::shuffle(frames.begin(), frames.end(), random);
-  return frames;
-}
+using bench::ConsecutiveFrames;
+using bench::ShuffledFrames;
 
 FrameList ToList(const std::vector<std::int32_t>& frames) {
   FrameList list(static_cast<std::int32_t>(frames.size()));
@@ -101,9 +93,7 @@ void BM_WriteGoodParts(benchmark::State& state) {
 BENCHMARK(BM_WriteGoodParts)->Unit(benchmark::kMillisecond);
 
 void BM_WriteGoodPartsOneLongRun(benchmark::State& state) {
-  std::vector<std::int32_t> frames(1'000'000);
-  std::iota(frames.begin(), frames.end(), 0);
-  RunWriter(state, ToList(frames), Options("1"), WriteGoodParts);
+  RunWriter(state, ToList(ConsecutiveFrames(1'000'000)), Options("1"), WriteGoodParts);
 }
 BENCHMARK(BM_WriteGoodPartsOneLongRun)->Unit(benchmark::kMillisecond);
 
@@ -116,12 +106,8 @@ BENCHMARK(BM_WriteBadParts)->Unit(benchmark::kMillisecond);
 
 void BM_RunConversion(benchmark::State& state) {
   const std::string input = TempPath("frames.txt");
-  {
-    std::FILE* file = std::fopen(input.c_str(), "wb");
-    for (const std::int32_t frame : ShuffledFrames(static_cast<std::int32_t>(state.range(0)))) {
-      std::fprintf(file, "%d\n", frame);
-    }
-    std::fclose(file);
+  if (!bench::WriteFrameList(input, ShuffledFrames(static_cast<std::int32_t>(state.range(0))))) {
+    std::abort();
   }
   ControlValues controls;
   controls.tInput = input;

@@ -18,8 +18,6 @@ StepError CaptureInt16(const char* what, const std::string& text, std::int16_t& 
 
 }  // namespace
 
-std::optional<double> NumericText::Read() const { return NumberValue(text_); }
-
 std::string NumericText::NotANumber() const {
   return what_ + " " + QuoteForMessage(text_) + " is not a number";
 }

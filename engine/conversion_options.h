@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "engine/conversion.h"
+#include "engine/number_text.h"
 #include "engine/step_error.h"
 
 namespace snipforge {
@@ -22,7 +23,7 @@ class NumericText {
 
   // The text's value; nullopt when it is not a number. The text is read once.
   [[nodiscard]] const std::optional<double>& Value() const {
-    if (!value_) value_ = Read();
+    if (!value_) value_ = NumberValue(text_);
     return *value_;
   }
   // The message for a text that is not a number.
@@ -30,8 +31,6 @@ class NumericText {
   [[nodiscard]] const std::string& text() const { return text_; }
 
  private:
-  [[nodiscard]] std::optional<double> Read() const;
-
   std::string what_;
   std::string text_;
   mutable std::optional<std::optional<double>> value_;

@@ -97,11 +97,13 @@ StepError FillFrameList(const std::string& path, std::int32_t n, FrameList& list
   std::int64_t lineNumber = 0;
   while (const auto line = reader.Next()) {
     ++lineNumber;
-    if (const std::optional<std::int32_t> plain = PlainFrameNumber(*line)) {
+    const std::optional<std::int32_t> plain = PlainFrameNumber(*line);
+    if (plain || IsNumberText(*line)) {
       if (next > n) return ChangedWhileRead(path);
-      list[next++] = *plain;
-    } else if (IsNumberText(*line)) {
-      if (next > n) return ChangedWhileRead(path);
+      if (plain) {
+        list[next++] = *plain;
+        continue;
+      }
       const std::string_view number = TrimBlanks(*line);
       const std::optional<std::int32_t> frame = ToFrameNumber(number);
       const bool negative = frame ? *frame < 0 : number.front() == '-';
