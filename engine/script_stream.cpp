@@ -33,17 +33,12 @@ std::string TempNameFor(const std::filesystem::path& target) {
 }  // namespace
 
 void AppendScriptNumber(std::string& out, std::int64_t value) {
-  // Digits written backwards into a small buffer, then appended at once: this runs for every
-  // number of every script line.
+  // A negative value gets its minus sign from to_chars; any other gets the space in front.
   std::array<char, 24> text{};
-  char* first = text.data() + text.size();
-  auto magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  do {
-    *--first = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  *--first = value < 0 ? '-' : ' ';
-  out.append(first, static_cast<std::size_t>(text.data() + text.size() - first));
+  text[0] = ' ';
+  char* const first = value < 0 ? text.data() : text.data() + 1;
+  const auto end = std::to_chars(first, text.data() + text.size(), value).ptr;
+  out.append(text.data(), static_cast<std::size_t>(end - text.data()));
 }
 
 void AppendScriptNumber(std::string& out, double value) {
