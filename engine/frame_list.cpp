@@ -27,22 +27,6 @@ std::string ChangedWhileRead(const std::string& path) {
   return FileNameForMessage(path) + " changed while it was being read; try again";
 }
 
-// A line of one to nine digits and nothing else, by far the most common line, is told and
-// converted without the general number test; every such line passes that test as well.
-std::optional<std::int32_t> PlainFrameNumber(std::string_view line) {
-  if (line.empty() || line.size() > 9) return std::nullopt;
-  std::int32_t value = 0;
-  for (const char c : line) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
-
-bool IsNumberLine(std::string_view line) {
-  return PlainFrameNumber(line).has_value() || IsNumberText(line);
-}
-
 bool Follows(std::int32_t before, std::int32_t after) {
   return static_cast<std::int64_t>(before) + 1 == after;
 }
@@ -67,7 +51,7 @@ StepError CountFrameLines(const std::string& path, bool numbersOnly, std::int32_
   LineReader reader(path);
   std::int64_t counted = 1;
   while (const auto line = reader.Next()) {
-    if (numbersOnly && !IsNumberLine(*line)) continue;
+    if (numbersOnly && !IsNumberText(*line)) continue;
     if (++counted > std::numeric_limits<std::int32_t>::max()) {
       return FileNameForMessage(path) + " holds too many frame numbers";
     }
@@ -97,17 +81,12 @@ StepError FillFrameList(const std::string& path, std::int32_t n, FrameList& list
   std::int64_t lineNumber = 0;
   while (const auto line = reader.Next()) {
     ++lineNumber;
-    const std::optional<std::int32_t> plain = PlainFrameNumber(*line);
-    if (plain || IsNumberText(*line)) {
+    const std::optional<std::int32_t> frame = ToFrameNumber(*line);
+    if (frame || IsNumberText(*line)) {
       if (next > n) return ChangedWhileRead(path);
-      if (plain) {
-        list[next++] = *plain;
-        continue;
-      }
-      const std::string_view number = TrimBlanks(*line);
-      const std::optional<std::int32_t> frame = ToFrameNumber(number);
-      const bool negative = frame ? *frame < 0 : number.front() == '-';
-      if (negative || !frame) {
+      if (!frame || *frame < 0) {
+        const std::string_view number = TrimBlanks(*line);
+        const bool negative = frame ? *frame < 0 : number.front() == '-';
         return "frame number " + std::string(number.substr(0, 40)) +
                (number.size() > 40 ? "..." : "") + " on line " + std::to_string(lineNumber) +
                (negative ? " is negative" : " is too large (the largest is 2147483647)");

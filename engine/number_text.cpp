@@ -11,6 +11,20 @@ namespace {
 constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// A text of one to nine digits and nothing else, by far the most common line of a frame list, is
+// told and converted here first; the general test below admits every such text as well.
+bool IsPlainFrameNumber(std::string_view text, std::int32_t& value) noexcept {
+  if (text.empty() || text.size() > 9) return false;
+  std::uint32_t digits = 0;
+  for (const char c : text) {
+    const auto digit = static_cast<std::uint32_t>(static_cast<unsigned char>(c)) - '0';
+    if (digit > 9) return false;
+    digits = digits * 10 + digit;
+  }
+  value = static_cast<std::int32_t>(digits);
+  return true;
+}
+
 std::size_t SkipDigits(std::string_view t, std::size_t i) {
   while (i < t.size() && IsDigit(t[i])) ++i;
   return i;
@@ -116,6 +130,8 @@ std::string_view TrimBlanks(std::string_view text) noexcept {
 }
 
 bool IsNumberText(std::string_view text) noexcept {
+  std::int32_t plain = 0;
+  if (IsPlainFrameNumber(text, plain)) return true;
   const std::string_view t = TrimBlanks(text);
   std::size_t i = 0;
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
@@ -156,6 +172,8 @@ std::optional<double> NumberValue(std::string_view text) {
 }
 
 std::optional<std::int32_t> ToFrameNumber(std::string_view text) {
+  std::int32_t plain = 0;
+  if (IsPlainFrameNumber(text, plain)) return plain;
   const auto value = RoundedWithin(text, std::numeric_limits<std::int32_t>::min(),
                                    std::numeric_limits<std::int32_t>::max());
   if (!value) return std::nullopt;

@@ -25,7 +25,8 @@ TEST(IsNumberTextTest, AcceptsDecimalNumbersAndNothingElse) {
       {"1.2.3", false},    {"--1", false},       {"+-1", false},       {"1 e3", false},
       {"1e 3", false},     {"inf", false},       {"nan", false},       {"1d3", false},
       {"(12)", false},     {"12-", false},       {std::string("1\0", 2), false},
-      {"\xff" "1", false}, {"\v1", false},
+      {"\xff" "1", false}, {"\v1", false},   {"123456789", true},  {"1234567890", true},
+      {"12345678a", false}, {"1234 678", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IsNumberText(c.text), c.number) << '"' << c.text << '"';
@@ -75,6 +76,9 @@ TEST(ToFrameNumberTest, RoundsHalvesToEvenWithinThe32BitRange) {
       {"-1e400", std::nullopt},
       {std::string(100000, '9'), std::nullopt},
       {"0." + std::string(100000, '0') + "1", 0},
+      {"999999999", 999999999},  // the longest text of digits alone that is converted at once
+      {"1234567890", 1234567890},
+      {"12345678a", std::nullopt},
       {"12a", std::nullopt},
       {"", std::nullopt},
   };
