@@ -1,5 +1,5 @@
 // Runs one whole conversion from the command line, for timing and memory measurements:
-//   convert_file INPUT OUTPUT [--bad] [--exclude N] [--no-good]
+//   convert_file INPUT OUTPUT [--bad] [--exclude N] [--no-good] [--text]
 // with offsets 2 and 3 and minimum length 5. Prints the wall time and the peak resident memory.
 #include <sys/resource.h>
 
@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s INPUT OUTPUT [--bad] [--exclude N] [--no-good]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s INPUT OUTPUT [--bad] [--exclude N] [--no-good] [--text]\n", argv[0]);
     return 2;
   }
   snipforge::ControlValues controls;
@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
       controls.chOutputBadFrames = 1;
     } else if (flag == "--no-good") {
       controls.chOutputGoodFrames = 0;
+    } else if (flag == "--text") {
+      controls.chIncText = 1;
     } else if (flag == "--exclude" && i + 1 < argc) {
       controls.tExcludeOffset = argv[++i];
     } else {

@@ -15,12 +15,9 @@ namespace {
 RunOutcome Failed(std::string message) { return {false, std::move(message)}; }
 
 RunOutcome Convert(const ControlValues& controls) {
-  FrameList list;
-  std::string leading;
-  std::string trailing;
-  if (auto error = ReadFrameList(controls.tInput, list, leading, trailing)) {
-    return Failed(*error);
-  }
+  FrameListFile input = ReadFrameList(controls.tInput);
+  if (input.error) return Failed(*input.error);
+  FrameList& list = input.list;
   if (list.UpperBound() == 0) {
     return Failed("no frame numbers in " + FileNameForMessage(controls.tInput));
   }
@@ -33,14 +30,20 @@ RunOutcome Convert(const ControlValues& controls) {
   // every early return; the file at the output path changes only when the whole run succeeds.
   ScriptStream script;
   if (auto error = script.Create(options.OutputPath)) return Failed(*error);
-  if (!leading.empty() && options.IncludeText) script.Write(leading);
+  // The input's text is copied from the input file, which is still open, as it is written.
+  const auto write = [&script](std::string_view text) { script.Write(text); };
+  if (!input.leading.empty() && options.IncludeText) {
+    if (auto error = input.leading.CopyTo(write)) return Failed(*error);
+  }
   if (options.OutputGoodFrames) {
     if (auto error = WriteGoodParts(list, options, script)) return Failed(*error);
   }
   if (options.OutputBadFrames) {
     if (auto error = WriteBadParts(list, options, script)) return Failed(*error);
   }
-  if (options.IncludeText && !trailing.empty()) script.Write(trailing);
+  if (options.IncludeText && !input.trailing.empty()) {
+    if (auto error = input.trailing.CopyTo(write)) return Failed(*error);
+  }
   if (auto error = script.Close()) return Failed(*error);
   return {true, {}};
 }

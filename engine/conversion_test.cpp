@@ -95,13 +95,17 @@ TEST_F(RunConversionTest, OutputMayReplaceTheInput) {
   EXPECT_EQ(dir_.Names(), std::vector<std::string>{"frames.txt"});
 }
 
-TEST_F(RunConversionTest, ANewScriptGetsTheRightsOfANewFile) {
+TEST_F(RunConversionTest, AReplacedScriptKeepsItsModeANewOneGetsTheModeOfANewFile) {
   namespace fs = std::filesystem;
   WriteFile(dir_.File("fresh"), "");
   const fs::perms fresh = fs::status(dir_.File("fresh")).permissions();
   ControlValues controls = Controls("10\n");
   WriteFile(controls.tOutput, "old");
-  fs::permissions(controls.tOutput, fs::perms::owner_read | fs::perms::owner_write);
+  const fs::perms shared = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  fs::permissions(controls.tOutput, shared);
+  ASSERT_TRUE(RunConversion(controls).ok);
+  EXPECT_EQ(fs::status(controls.tOutput).permissions(), shared);
+  fs::remove(controls.tOutput);
   ASSERT_TRUE(RunConversion(controls).ok);
   EXPECT_EQ(fs::status(controls.tOutput).permissions(), fresh);
 }

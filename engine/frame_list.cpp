@@ -1,7 +1,7 @@
 #include "engine/frame_list.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -14,17 +14,38 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-bool FileExists(const std::string& path) {
-  std::error_code error;
-  return !path.empty() && std::filesystem::is_regular_file(path, error);
+std::string CannotRead(const std::string& name, const LineReader& reader) {
+  return "cannot read " + name + ": " + reader.error();
 }
 
-std::string CannotRead(const std::string& path, const LineReader& reader) {
-  return "cannot read " + FileNameForMessage(path) + ": " + reader.error();
+std::string ChangedWhileRead(const std::string& name) {
+  return name + " changed while it was being read; try again";
 }
 
-std::string ChangedWhileRead(const std::string& path) {
-  return FileNameForMessage(path) + " changed while it was being read; try again";
+// Adds a line to a digest of text lines, a word at a time: enough to tell that a file changed
+// between two reads, at little cost for a long line.
+std::uint64_t AddToDigest(std::uint64_t digest, std::string_view line) {
+  const auto mix = [&digest](std::uint64_t word) {
+    digest = (digest ^ word) * 0x9E3779B97F4A7C15u;
+    digest ^= digest >> 29;
+  };
+  std::size_t i = 0;
+  for (; i + 8 <= line.size(); i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, line.data() + i, 8);
+    mix(word);
+  }
+  std::uint64_t tail = 0;
+  if (i < line.size()) std::memcpy(&tail, line.data() + i, line.size() - i);
+  mix(tail);
+  mix(line.size());
+  return digest;
+}
+
+FrameListFile ReadFailure(std::string message) {
+  FrameListFile failed;
+  failed.error = std::move(message);
+  return failed;
 }
 
 bool Follows(std::int32_t before, std::int32_t after) {
@@ -47,60 +68,119 @@ Run RunAround(const FrameList& list, std::int32_t r) {
 
 }  // namespace
 
-StepError CountFrameLines(const std::string& path, bool numbersOnly, std::int32_t& count) {
-  LineReader reader(path);
+// Marks out a text block while the second pass reads its lines.
+class TextBlockBuilder {
+ public:
+  TextBlockBuilder(const std::shared_ptr<const InputFile>& file, const std::string& name) {
+    block_.file_ = file;
+    block_.name_ = name;
+  }
+  void Add(std::string_view line) {
+    block_.digest_ = AddToDigest(block_.digest_, line);
+    ++block_.lines_;
+  }
+  [[nodiscard]] TextBlock Finish(std::uint64_t begin, std::uint64_t end) {
+    block_.begin_ = begin;
+    block_.end_ = end;
+    return std::move(block_);
+  }
+
+ private:
+  TextBlock block_;
+};
+
+StepError TextBlock::CopyTo(const std::function<void(std::string_view)>& write) const {
+  if (lines_ == 0) return std::nullopt;
+  LineReader reader(*file_, begin_, end_);
+  std::uint64_t digest = 0;
+  std::uint64_t lines = 0;
+  while (const auto line = reader.Next()) {
+    if (IsNumberText(*line)) continue;
+    digest = AddToDigest(digest, *line);
+    ++lines;
+    write(*line);
+    write(kLineEnd);
+  }
+  if (!reader.ok()) return CannotRead(name_, reader);
+  if (lines != lines_ || digest != digest_ || reader.Offset() != end_) {
+    return ChangedWhileRead(name_);
+  }
+  return std::nullopt;
+}
+
+FrameLineCount CountFrameLines(const InputFile& file, const std::string& path, bool numbersOnly) {
+  LineReader reader(file);
   std::int64_t counted = 1;
   while (const auto line = reader.Next()) {
     if (numbersOnly && !IsNumberText(*line)) continue;
     if (++counted > std::numeric_limits<std::int32_t>::max()) {
-      return FileNameForMessage(path) + " holds too many frame numbers";
+      return {FileNameForMessage(path) + " holds too many frame numbers"};
     }
   }
-  if (!reader.ok()) return CannotRead(path, reader);
-  count = static_cast<std::int32_t>(counted);
-  return std::nullopt;
+  if (!reader.ok()) return {CannotRead(FileNameForMessage(path), reader)};
+  return {std::nullopt, static_cast<std::int32_t>(counted)};
 }
 
-StepError ReadFrameList(const std::string& path, FrameList& list, std::string& leading,
-                        std::string& trailing) {
-  if (!FileExists(path)) return "invalid filename";
-
-  std::int32_t count = 0;
-  if (auto error = CountFrameLines(path, true, count)) return error;
-  return FillFrameList(path, count - 1, list, leading, trailing);
+FrameListFile ReadFrameList(const std::string& path) {
+  auto file = std::make_shared<InputFile>();
+  if (const std::error_code error = file->Open(path)) {
+    const bool noFile = error == std::errc::no_such_file_or_directory ||
+                        error == std::errc::not_a_directory ||
+                        error == FileRefusal::kNotRegularFile;
+    return ReadFailure(noFile ? "invalid filename"
+                              : "cannot read " + FileNameForMessage(path) + ": " + error.message());
+  }
+  const FrameLineCount count = CountFrameLines(*file, path, true);
+  if (count.error) return ReadFailure(*count.error);
+  return FillFrameList(std::move(file), path, count.count - 1);
 }
 
-StepError FillFrameList(const std::string& path, std::int32_t n, FrameList& list,
-                        std::string& leading, std::string& trailing) {
-  list = FrameList(n);
-  leading.clear();
-  trailing.clear();
+FrameListFile FillFrameList(std::shared_ptr<const InputFile> file, const std::string& path,
+                            std::int32_t n) {
+  const std::string name = FileNameForMessage(path);
+  FrameListFile result{std::nullopt, FrameList(n), {}, {}};
+  TextBlockBuilder leading(file, name);
+  TextBlockBuilder trailing(file, name);
+  std::optional<std::uint64_t> split;  // where the first line after the last number line starts
 
-  LineReader reader(path);
+  LineReader reader(*file);
   std::int32_t next = 1;
   std::int64_t lineNumber = 0;
   while (const auto line = reader.Next()) {
     ++lineNumber;
     const std::optional<std::int32_t> frame = ToFrameNumber(*line);
     if (frame || IsNumberText(*line)) {
-      if (next > n) return ChangedWhileRead(path);
+      if (next > n) {
+        result.error = ChangedWhileRead(name);
+        return result;
+      }
       if (!frame || *frame < 0) {
         const std::string_view number = TrimBlanks(*line);
         const bool negative = frame ? *frame < 0 : number.front() == '-';
-        return "frame number " + std::string(number.substr(0, 40)) +
-               (number.size() > 40 ? "..." : "") + " on line " + std::to_string(lineNumber) +
-               (negative ? " is negative" : " is too large (the largest is 2147483647)");
+        result.error = "frame number " + std::string(number.substr(0, 40)) +
+                       (number.size() > 40 ? "..." : "") + " on line " +
+                       std::to_string(lineNumber) +
+                       (negative ? " is negative" : " is too large (the largest is 2147483647)");
+        return result;
       }
-      list[next++] = *frame;
+      result.list[next++] = *frame;
+    } else if (next == n + 1) {
+      if (!split) split = reader.LineStart();
+      trailing.Add(*line);
     } else {
-      std::string& text = next == n + 1 ? trailing : leading;
-      text.append(*line);
-      text.append(kLineEnd);
+      leading.Add(*line);
     }
   }
-  if (!reader.ok()) return CannotRead(path, reader);
-  if (next != n + 1) return ChangedWhileRead(path);
-  return std::nullopt;
+  if (!reader.ok()) {
+    result.error = CannotRead(name, reader);
+  } else if (next != n + 1) {
+    result.error = ChangedWhileRead(name);
+  } else {
+    const std::uint64_t end = reader.Offset();
+    result.leading = leading.Finish(0, split.value_or(end));
+    result.trailing = trailing.Finish(split.value_or(end), end);
+  }
+  return result;
 }
 
 void SortFrames(FrameList& list) {

@@ -1,12 +1,15 @@
-// The list of bad frame numbers: read from the user's file in two passes, then sorted and freed
-// of repeats, and asked for the lengths of runs of consecutive frames.
+// The list of bad frame numbers: read from the user's file in two passes over one open file,
+// then sorted and freed of repeats, and asked for the lengths of runs of consecutive frames.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/file_system.h"
 #include "engine/step_error.h"
 
 namespace snipforge {
@@ -33,22 +36,57 @@ class FrameList {
   std::vector<std::int32_t> slots_;
 };
 
-// Reads the file at `path`: counts its number lines, creates `list` at that size, then fills it
-// in file order and gathers every other line, each ended by CR LF, into `leading` (lines before
-// the last number line) or `trailing` (lines after it). Fails with "invalid filename" when no
-// file is there, and with a message naming the line for a negative or too large frame number.
-[[nodiscard]] StepError ReadFrameList(const std::string& path, FrameList& list,
-                                      std::string& leading, std::string& trailing);
+// The input's text lines before or after its last number line, kept as a range of the open
+// input file rather than in memory and copied out when the script is written.
+class TextBlock {
+ public:
+  TextBlock() = default;
 
-// The second pass over a file whose first pass counted n number lines: fills `list` (created
-// anew with n slots) and the two text blocks. Fails when the file no longer holds n number lines.
-[[nodiscard]] StepError FillFrameList(const std::string& path, std::int32_t n, FrameList& list,
-                                      std::string& leading, std::string& trailing);
+  // True when the block holds no line.
+  [[nodiscard]] bool empty() const { return lines_ == 0; }
+  // Passes each text line of the block and then CR LF to `write`. Fails when the input no longer
+  // holds the lines the reader saw.
+  [[nodiscard]] StepError CopyTo(const std::function<void(std::string_view)>& write) const;
 
-// One more than the number of lines of the file that pass IsNumberText (every line when
-// `numbersOnly` is false): the number of slots the list needs.
-[[nodiscard]] StepError CountFrameLines(const std::string& path, bool numbersOnly,
-                                        std::int32_t& count);
+ private:
+  friend class TextBlockBuilder;
+
+  std::shared_ptr<const InputFile> file_;
+  std::string name_;  // the file's name for messages
+  std::uint64_t begin_ = 0;
+  std::uint64_t end_ = 0;
+  std::uint64_t lines_ = 0;
+  std::uint64_t digest_ = 0;  // of the text lines, to tell that the file changed meanwhile
+};
+
+// A frame list file as the reader leaves it: the frame numbers in file order and the text lines
+// before the last number line (`leading`) and after it (`trailing`); or why it could not be read.
+struct FrameListFile {
+  StepError error;
+  FrameList list;
+  TextBlock leading;
+  TextBlock trailing;
+};
+
+// Opens the file at `path` once and reads it in two passes: counts its number lines, creates
+// the list at that size, then fills it and marks out the two text blocks. Fails with "invalid
+// filename" when no regular file is there, and with a message naming the line for a negative or
+// too large frame number.
+[[nodiscard]] FrameListFile ReadFrameList(const std::string& path);
+
+// The second pass over the open file, whose first pass counted n number lines: the list (n
+// slots) and the two text blocks. Fails when the file no longer holds n number lines. `path`
+// only names the file in messages, here and in CountFrameLines.
+[[nodiscard]] FrameListFile FillFrameList(std::shared_ptr<const InputFile> file,
+                                          const std::string& path, std::int32_t n);
+
+struct FrameLineCount {
+  StepError error;
+  std::int32_t count = 0;  // one more than the number of lines counted: the slots the list needs
+};
+// Counts the lines of the file that pass IsNumberText (every line when `numbersOnly` is false).
+[[nodiscard]] FrameLineCount CountFrameLines(const InputFile& file, const std::string& path,
+                                             bool numbersOnly);
 
 // Sorts every slot, slot 0 included, ascending.
 void SortFrames(FrameList& list);

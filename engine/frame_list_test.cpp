@@ -1,8 +1,10 @@
 #include "engine/frame_list.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <random>
 #include <string>
@@ -15,7 +17,9 @@ namespace {
 
 using testing::Frames;
 using testing::MakeFrameList;
+using testing::OpenInput;
 using testing::TempDir;
+using testing::Text;
 using testing::WriteFile;
 
 struct ReadResult {
@@ -29,12 +33,9 @@ ReadResult ReadBytes(const std::string& bytes) {
   TempDir dir;
   const std::string path = dir.File("frames.txt");
   WriteFile(path, bytes);
-  FrameList list;
-  ReadResult result;
-  result.error = ReadFrameList(path, list, result.leading, result.trailing);
-  EXPECT_EQ(list[0], 0);
-  result.frames = Frames(list);
-  return result;
+  const FrameListFile read = ReadFrameList(path);
+  EXPECT_EQ(read.list[0], 0);
+  return {read.error, Frames(read.list), Text(read.leading), Text(read.trailing)};
 }
 
 TEST(ReadFrameListTest, SplitsNumberLinesFromLeadingAndTrailingText) {
@@ -93,17 +94,19 @@ TEST(ReadFrameListTest, RefusesFramesBelowZeroOrBeyond32Bits) {
   }
 }
 
-TEST(ReadFrameListTest, MissingFileIsAnInvalidFilename) {
+TEST(ReadFrameListTest, AnythingButARegularFileIsAnInvalidFilename) {
   TempDir dir;
-  for (const std::string& path : {dir.File("missing.txt"), dir.path().string(), std::string()}) {
-    FrameList list;
-    std::string leading;
-    std::string trailing;
-    EXPECT_EQ(ReadFrameList(path, list, leading, trailing), "invalid filename") << path;
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);  // no writer: opening it must not wait
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero"));
+  std::filesystem::create_symlink(dir.File("missing.txt"), dir.File("dangling"));
+  for (const std::string& path : {dir.File("missing.txt"), dir.path().string(), std::string(),
+                                  dir.File("pipe"), dir.File("zero"), dir.File("dangling"),
+                                  dir.File("missing/frames.txt")}) {
+    EXPECT_EQ(ReadFrameList(path).error, "invalid filename") << path;
   }
 }
 
-TEST(ReadFrameListTest, AFileThatChangesBetweenThePassesIsReported) {
+TEST(ReadFrameListTest, AFileThatChangesWhileItIsReadIsReported) {
   const struct {
     std::string name;
     std::string firstPass;
@@ -118,28 +121,62 @@ TEST(ReadFrameListTest, AFileThatChangesBetweenThePassesIsReported) {
     TempDir dir;
     const std::string path = dir.File("frames.txt");
     WriteFile(path, c.firstPass);
-    std::int32_t count = 0;
-    ASSERT_FALSE(CountFrameLines(path, true, count));
-    WriteFile(path, c.secondPass);
-    FrameList list;
-    std::string leading;
-    std::string trailing;
-    EXPECT_EQ(FillFrameList(path, count - 1, list, leading, trailing),
-              "frames.txt changed while it was being read; try again")
-        << c.name;
-    EXPECT_EQ(list.UpperBound(), count - 1) << c.name;
+    const auto file = OpenInput(path);
+    const FrameLineCount count = CountFrameLines(*file, path, true);
+    ASSERT_FALSE(count.error);
+    WriteFile(path, c.secondPass);  // the same file, rewritten in place
+    const FrameListFile read = FillFrameList(file, path, count.count - 1);
+    EXPECT_EQ(read.error, "frames.txt changed while it was being read; try again") << c.name;
+    EXPECT_EQ(read.list.UpperBound(), count.count - 1) << c.name;
   }
+  // Text that changes after both passes, before it is copied into the script.
+  const struct {
+    std::string name;
+    std::string read;
+    std::string copied;
+  } texts[] = {
+      {"leading text edited", "ab\n1\nz\n", "ax\n1\nz\n"},
+      {"trailing text edited", "a\n1\nzz\n", "a\n1\nzy\n"},
+      {"trailing text cut short", "a\n1\nzz\n", "a\n1\nz"},
+  };
+  for (const auto& c : texts) {
+    TempDir dir;
+    const std::string path = dir.File("frames.txt");
+    WriteFile(path, c.read);
+    const FrameListFile read = ReadFrameList(path);
+    ASSERT_FALSE(read.error);
+    WriteFile(path, c.copied);
+    const std::string copied = Text(read.leading) + Text(read.trailing);
+    EXPECT_NE(copied.find("failed: frames.txt changed while it was being read; try again"),
+              std::string::npos)
+        << c.name << ": " << copied;
+  }
+}
+
+TEST(ReadFrameListTest, BothPassesAndTheTextReadTheFileThatWasOpened) {
+  TempDir dir;
+  const std::string path = dir.File("frames.txt");
+  WriteFile(path, "clip\n7\ndone\n");
+  const auto file = OpenInput(path);
+  // Another file put under the name after it was opened: a FIFO nobody writes to.
+  std::filesystem::remove(path);
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  const FrameLineCount count = CountFrameLines(*file, path, true);
+  ASSERT_FALSE(count.error);
+  const FrameListFile read = FillFrameList(file, path, count.count - 1);
+  ASSERT_FALSE(read.error);
+  EXPECT_EQ(Frames(read.list), std::vector<std::int32_t>{7});
+  EXPECT_EQ(Text(read.leading), "clip\r\n");
+  EXPECT_EQ(Text(read.trailing), "done\r\n");
 }
 
 TEST(CountFrameLinesTest, CountsNumberLinesOrEveryLine) {
   TempDir dir;
   const std::string path = dir.File("frames.txt");
   WriteFile(path, "a\n1\n\nb\r\n2");
-  std::int32_t count = 0;
-  EXPECT_FALSE(CountFrameLines(path, true, count));
-  EXPECT_EQ(count, 3);
-  EXPECT_FALSE(CountFrameLines(path, false, count));
-  EXPECT_EQ(count, 6);
+  const auto file = OpenInput(path);
+  EXPECT_EQ(CountFrameLines(*file, path, true).count, 3);
+  EXPECT_EQ(CountFrameLines(*file, path, false).count, 6);
 }
 
 TEST(NormaliseFrameListTest, SortsAndDropsRepeats) {

@@ -1,63 +1,91 @@
 #include "engine/line_reader.h"
 
-#include <cerrno>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <system_error>
+#include <new>
 
 namespace snipforge {
-LineReader::LineReader(const std::string& path, std::size_t blockSize)
-    : buffer_(blockSize > 0 ? blockSize : 1) {
-  errno = 0;
-  file_ = std::fopen(path.c_str(), "rb");
-  if (file_ == nullptr) error_ = errno != 0 ? errno : EIO;
+
+LineReader::LineReader(const InputFile& file, std::uint64_t begin, std::uint64_t end,
+                       std::size_t blockSize)
+    : file_(file),
+      rangeEnd_(end),
+      sizeHint_(file.Size()),
+      blockSize_(blockSize > 0 ? blockSize : 1),
+      capacity_(blockSize_),
+      bufferStart_(begin),
+      lineStart_(begin) {
+  buffer_ = static_cast<char*>(std::malloc(capacity_));
+  if (buffer_ == nullptr) throw std::bad_alloc();
 }
 
-LineReader::~LineReader() {
-  if (file_ != nullptr) std::fclose(file_);
-}
+LineReader::~LineReader() { std::free(buffer_); }
 
-std::string LineReader::error() const {
-  return std::error_code(error_, std::generic_category()).message();
+void LineReader::Grow() {
+  // Twice the room, but no more than the rest of the file asks for (a line of 256 MiB must not
+  // take 512 MiB), and at least one more block, for a file that grows while it is read.
+  const std::uint64_t filled = bufferStart_ + end_;
+  std::uint64_t limit = std::min(rangeEnd_, sizeHint_);
+  if (limit <= filled) {
+    sizeHint_ = file_.Size();
+    limit = std::min(rangeEnd_, sizeHint_);
+  }
+  const std::uint64_t rest = limit > filled ? limit - filled : 0;
+  const auto more = static_cast<std::size_t>(std::clamp<std::uint64_t>(rest, blockSize_, capacity_));
+  // realloc moves a large block by remapping its pages, so the old and the new buffer never
+  // take memory at the same time.
+  void* grown = std::realloc(buffer_, capacity_ + more);
+  if (grown == nullptr) throw std::bad_alloc();
+  buffer_ = static_cast<char*>(grown);
+  capacity_ += more;
 }
 
 bool LineReader::Refill() {
-  if (atEof_ || error_ != 0) return false;
+  if (atEnd_ || error_) return false;
   carriageReturnKnown_ = false;
   if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    std::memmove(buffer_, buffer_ + begin_, end_ - begin_);
     end_ -= begin_;
+    bufferStart_ += begin_;
     begin_ = 0;
   }
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);  // one very long line
-  const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
-  end_ += got;
-  if (got == 0) {
-    if (std::ferror(file_) != 0) {
-      error_ = errno != 0 ? errno : EIO;
-    } else {
-      atEof_ = true;
-    }
+  const std::uint64_t at = bufferStart_ + end_;
+  if (at >= rangeEnd_) {
+    atEnd_ = true;
     return false;
   }
+  if (end_ == capacity_) Grow();
+  const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - end_, rangeEnd_ - at));
+  const InputFile::Read read = file_.ReadAt(at, buffer_ + end_, room);
+  if (read.error) {
+    error_ = read.error;
+    return false;
+  }
+  if (read.bytes == 0) {
+    atEnd_ = true;
+    return false;
+  }
+  end_ += read.bytes;
   return true;
 }
 
 std::size_t LineReader::FindBreak(std::size_t from) {
   // Files hold LF or CR LF breaks almost always, CR alone rarely: the next CR is looked up once
   // and kept, so that a file without any CR costs one search for LF per line.
-  const char* data = buffer_.data();
   if (!carriageReturnKnown_ || nextCarriageReturn_ < from) {
-    const void* found = std::memchr(data + from, '\r', end_ - from);
-    nextCarriageReturn_ = found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - data) : end_;
+    const void* found = std::memchr(buffer_ + from, '\r', end_ - from);
+    nextCarriageReturn_ =
+        found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - buffer_) : end_;
     carriageReturnKnown_ = true;
   }
-  const void* lineFeed = std::memchr(data + from, '\n', nextCarriageReturn_ - from);
-  return lineFeed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data)
+  const void* lineFeed = std::memchr(buffer_ + from, '\n', nextCarriageReturn_ - from);
+  return lineFeed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - buffer_)
                              : nextCarriageReturn_;
 }
 
 std::optional<std::string_view> LineReader::Next() {
-  if (file_ == nullptr || error_ != 0) return std::nullopt;
+  if (error_) return std::nullopt;
   if (skipLineFeed_) {
     if (begin_ == end_) Refill();
     if (begin_ < end_ && buffer_[begin_] == '\n') ++begin_;
@@ -69,14 +97,16 @@ std::optional<std::string_view> LineReader::Next() {
     if (scan < end_) break;
     const std::size_t scanned = scan - begin_;
     if (!Refill()) {
-      if (error_ != 0 || begin_ == end_) return std::nullopt;
-      const std::string_view last(buffer_.data() + begin_, end_ - begin_);
+      if (error_ || begin_ == end_) return std::nullopt;
+      const std::string_view last(buffer_ + begin_, end_ - begin_);
+      lineStart_ = bufferStart_ + begin_;
       begin_ = end_;
       return last;
     }
     scan = begin_ + scanned;
   }
-  const std::string_view line(buffer_.data() + begin_, scan - begin_);
+  const std::string_view line(buffer_ + begin_, scan - begin_);
+  lineStart_ = bufferStart_ + begin_;
   begin_ = scan + 1;
   if (buffer_[scan] == '\r') {
     if (begin_ < end_) {

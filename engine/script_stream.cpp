@@ -1,34 +1,14 @@
 #include "engine/script_stream.h"
 
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
-#include <random>
 #include <system_error>
 
 namespace snipforge {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
-
-std::string ErrorText(int error) {
-  return std::error_code(error, std::generic_category()).message();
-}
-
-std::string TempNameFor(const std::filesystem::path& target) {
-  static std::mt19937_64 random{std::random_device{}()};
-  std::array<char, 17> hex{};
-  const auto end = std::to_chars(hex.data(), hex.data() + 16, random(), 16).ptr;
-  // A name of its own length, so that the longest name the target may have still works.
-  std::string name = ".snipforge-";
-  name.append(hex.data(), end);
-  name += ".tmp";
-  std::filesystem::path temp = target;
-  temp.replace_filename(name);
-  return temp.string();
-}
 
 }  // namespace
 
@@ -67,104 +47,71 @@ std::string ScriptNumber(double value) {
 ScriptStream::~ScriptStream() { Discard(); }
 
 StepError ScriptStream::Create(const std::string& path) {
-  namespace fs = std::filesystem;
   Discard();
   if (path.empty()) return "enter the name of the output file";
-  const std::string name = FileNameForMessage(path);
-  const auto cannotWrite = [&](const std::string& why) {
-    return "cannot write " + name + ": " + why;
-  };
-  std::error_code error;
-  // A link is followed, so that the script it names is the file replaced, not the link.
-  fs::path target(path);
-  if (fs::is_symlink(target, error)) {
-    fs::path resolved = fs::weakly_canonical(target, error);
-    if (!error) target = std::move(resolved);
+  name_ = FileNameForMessage(path);
+  if (const std::error_code error = file_.Create(path)) {
+    if (error == std::errc::is_a_directory) return "cannot write " + name_ + ": it is a folder";
+    return "cannot write " + name_ + ": " + error.message();
   }
-  const fs::file_status status = fs::status(target, error);
-  if (fs::is_directory(status)) return cannotWrite("it is a folder");
-  if (fs::exists(status)) {
-    if (!fs::is_regular_file(status)) return cannotWrite("it is not a regular file");
-    // An existing script is replaced only when it could be written in place.
-    errno = 0;
-    std::FILE* existing = std::fopen(target.c_str(), "ab");
-    if (existing == nullptr) return cannotWrite(ErrorText(errno));
-    std::fclose(existing);
-  }
-  int reason = EEXIST;
-  for (int attempt = 0; attempt < 100 && reason == EEXIST; ++attempt) {
-    tempPath_ = TempNameFor(target);
-    errno = 0;
-    file_ = std::fopen(tempPath_.c_str(), "wbx");
-    reason = file_ != nullptr ? 0 : (errno != 0 ? errno : EIO);
-  }
-  if (file_ == nullptr) {
-    tempPath_.clear();
-    return cannotWrite(ErrorText(reason));
-  }
-  path_ = target.string();
-  buffer_.clear();
+  created_ = true;
   buffer_.reserve(kBufferSize);
-  writeError_ = 0;
   return std::nullopt;
 }
 
 void ScriptStream::Write(std::string_view text) {
+  if (text.size() >= kBufferSize) {  // a long text goes out as it is, not through a copy
+    Flush();
+    WriteOut(text);
+    return;
+  }
   buffer_.append(text);
   if (buffer_.size() >= kBufferSize) Flush();
 }
 
 void ScriptStream::WriteLine(std::string_view text) {
+  if (text.size() >= kBufferSize) {
+    Write(text);
+    Write("\r\n");
+    return;
+  }
   buffer_.append(text);
   buffer_.append("\r\n");
   if (buffer_.size() >= kBufferSize) Flush();
 }
 
+void ScriptStream::WriteOut(std::string_view bytes) {
+  if (created_ && !writeError_) writeError_ = file_.Write(bytes);
+}
+
 void ScriptStream::Flush() {
-  if (file_ != nullptr && writeError_ == 0 && !buffer_.empty()) {
-    errno = 0;
-    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-      writeError_ = errno != 0 ? errno : EIO;
-    }
-  }
+  WriteOut(buffer_);
   buffer_.clear();
 }
 
 StepError ScriptStream::Close() {
-  if (file_ == nullptr) return "the script was not created";
+  if (!created_) return "the script was not created";
   Flush();
-  errno = 0;
-  if (writeError_ == 0 && std::fflush(file_) != 0) writeError_ = errno != 0 ? errno : EIO;
-  errno = 0;
-  const int closed = std::fclose(file_);
-  file_ = nullptr;
-  if (writeError_ == 0 && closed != 0) writeError_ = errno != 0 ? errno : EIO;
-  const std::string name = FileNameForMessage(path_);
-  if (writeError_ != 0) {
+  const std::string cannotWrite = "cannot write " + name_ + ": ";
+  if (writeError_) {
+    const std::string message = cannotWrite + writeError_.message();
     Discard();
-    return "cannot write " + name + ": " + ErrorText(writeError_);
+    return message;
   }
-  std::error_code error;
-  std::filesystem::rename(tempPath_, path_, error);
-  if (error) {
-    Discard();
-    return "cannot write " + name + ": " + error.message();
+  const ReplacementFile::Committed committed = file_.Commit();
+  Discard();
+  if (committed.error && committed.replaced) {
+    return name_ + " is written, but may not survive a power cut: " + committed.error.message();
   }
-  tempPath_.clear();
+  if (committed.error) return cannotWrite + committed.error.message();
   return std::nullopt;
 }
 
 void ScriptStream::Discard() {
-  if (file_ != nullptr) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
-  if (!tempPath_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove(tempPath_, ignored);
-    tempPath_.clear();
-  }
+  file_.Discard();
+  created_ = false;
   buffer_.clear();
+  writeError_.clear();
 }
 
 }  // namespace snipforge

@@ -1,13 +1,13 @@
-// The output script: written through a buffer into a temporary file beside the target, which
-// replaces the target only when the whole script has been written. Also the one text form of
-// the numbers in a script.
+// The output script: written through a buffer into a temporary file in the target's folder,
+// which replaces the target durably and only when the whole script has been written. Also the
+// one text form of the numbers in a script.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "engine/file_system.h"
 #include "engine/step_error.h"
 
 namespace snipforge {
@@ -27,25 +27,31 @@ class ScriptStream {
   ScriptStream(const ScriptStream&) = delete;
   ScriptStream& operator=(const ScriptStream&) = delete;
 
-  // Creates the temporary file in the folder of `path`; nothing at `path` changes yet.
+  // Creates the temporary file in the folder of the file `path` names (a link there is followed
+  // when it belongs to the user or root); nothing at `path` changes yet.
   [[nodiscard]] StepError Create(const std::string& path);
   // Appends the text unchanged.
   void Write(std::string_view text);
   // Appends the text and CR LF.
   void WriteLine(std::string_view text);
-  // Writes out what is buffered and puts the script in place of the file at `path`. On failure
-  // the temporary file is removed and the file at `path` is left as it was.
+  // Writes out what is buffered, syncs it to the disk and puts the script in place of the file
+  // at `path`, keeping that file's permissions. On failure the temporary file is removed and the
+  // file at `path` is left as it was.
   [[nodiscard]] StepError Close();
+
+  // True when the temporary file has no name in the folder (for tests).
+  [[nodiscard]] bool unnamed() const { return file_.unnamed(); }
 
  private:
   void Flush();
+  void WriteOut(std::string_view bytes);
   void Discard();
 
-  std::string path_;
-  std::string tempPath_;
-  std::FILE* file_ = nullptr;
+  std::string name_;  // the file's name for messages
+  bool created_ = false;
+  ReplacementFile file_;
   std::string buffer_;
-  int writeError_ = 0;
+  std::error_code writeError_;
 };
 
 }  // namespace snipforge

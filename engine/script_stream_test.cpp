@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
-
 #include <limits>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -83,7 +85,8 @@ TEST(ScriptStreamTest, ReplacesTheTargetOnlyOnClose) {
     ASSERT_FALSE(script.Create(path));
     script.WriteLine("new");
     EXPECT_EQ(ReadFile(path), "old script");
-    EXPECT_EQ(dir.Names().size(), 2u);  // the target and the temporary file beside it
+    // The temporary file has no name, or one beside the target.
+    EXPECT_EQ(dir.Names().size(), script.unnamed() ? 1u : 2u);
     ASSERT_FALSE(script.Close());
   }
   EXPECT_EQ(ReadFile(path), "new\r\n");
@@ -101,6 +104,45 @@ TEST(ScriptStreamTest, AnUnclosedScriptLeavesNoTraceAndTheOldFileIntact) {
   }
   EXPECT_EQ(ReadFile(path), "old script");
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"clip.avs"});
+}
+
+TEST(ScriptStreamTest, ARunKilledBeforeItClosesTheScriptLeavesTheOldOneAndNoFile) {
+  for (const bool allowUnnamed : {true, false}) {
+    TempDir dir;
+    const std::string path = dir.File("clip.avs");
+    WriteFile(path, "old script");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {  // writes part of a script, says which kind of file holds it, and waits
+      AllowUnnamedTemporaryFiles(allowUnnamed);
+      ScriptStream script;
+      if (script.Create(path)) _exit(1);
+      script.WriteLine(std::string(3 << 20, 'x'));  // more than the buffer, so some is on disk
+      const char kind = script.unnamed() ? 'u' : 'n';
+      if (write(ready[1], &kind, 1) != 1) _exit(1);
+      pause();
+      _exit(0);
+    }
+    close(ready[1]);
+    char kind = 0;
+    const bool started = read(ready[0], &kind, 1) == 1;
+    close(ready[0]);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(ReadFile(path), "old script");
+    const std::vector<std::string> names = dir.Names();
+    if (kind == 'u') {
+      EXPECT_EQ(names, std::vector<std::string>{"clip.avs"});
+    } else {  // where the file system has no unnamed files: one file of an unguessable name
+      ASSERT_EQ(names.size(), 2u);
+      EXPECT_TRUE(std::regex_match(names[0], std::regex(R"(\.snipforge-[0-9a-f]{32}\.tmp)")))
+          << names[0];
+    }
+  }
 }
 
 TEST(ScriptStreamTest, TheLongestFileNameStillWorks) {

@@ -8,10 +8,13 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "engine/file_system.h"
 #include "engine/frame_list.h"
 #include "engine/script_stream.h"
 
@@ -35,9 +38,10 @@ class TempDir {
   [[nodiscard]] const std::filesystem::path& path() const { return path_; }
   [[nodiscard]] std::string File(const std::string& name) const { return (path_ / name).string(); }
   // The names of everything in the folder, sorted.
-  [[nodiscard]] std::vector<std::string> Names() const {
+  [[nodiscard]] std::vector<std::string> Names() const { return NamesIn(path_); }
+  [[nodiscard]] static std::vector<std::string> NamesIn(const std::filesystem::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
       names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -62,6 +66,24 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The file at `path`, opened for reading; throws when it cannot be opened.
+inline std::shared_ptr<const InputFile> OpenInput(const std::string& path) {
+  auto file = std::make_shared<InputFile>();
+  if (const std::error_code error = file->Open(path)) {
+    throw std::runtime_error("cannot open " + path + ": " + error.message());
+  }
+  return file;
+}
+
+// The lines of a text block as the script receives them, or the message of a failed copy.
+inline std::string Text(const TextBlock& block) {
+  std::string text;
+  if (const StepError error = block.CopyTo([&](std::string_view bytes) { text += bytes; })) {
+    return "failed: " + *error;
+  }
+  return text;
 }
 
 // A list holding the given frames in slots 1 to n.

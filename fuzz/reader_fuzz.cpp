@@ -1,5 +1,5 @@
 // The reader on arbitrary bytes: both passes always agree, and the list and the two text
-// blocks match what a plain line splitter and the number test give.
+// blocks, copied out of the file, match what a plain line splitter and the number test give.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -37,9 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   testing::WriteFile(path, bytes);
 
   const std::vector<std::string> lines = SplitLines(bytes);
+  const auto file = testing::OpenInput(path);
   // Small blocks put line breaks, CR LF pairs among them, at every place of a block.
   for (const std::size_t block : {1u, 2u, 3u, 7u}) {
-    LineReader reader(path, block);
+    LineReader reader(*file, 0, LineReader::kToTheEnd, block);
     std::size_t i = 0;
     while (const auto line = reader.Next()) {
       if (i >= lines.size() || *line != lines[i]) std::abort();
@@ -65,19 +66,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text += lines[i] + "\r\n";
   }
 
-  FrameList list;
-  std::string readLeading;
-  std::string readTrailing;
-  const StepError error = ReadFrameList(path, list, readLeading, readTrailing);
+  const FrameListFile read = ReadFrameList(path);
   if (refused) {
-    if (!error || error->rfind("frame number ", 0) != 0) std::abort();
+    if (!read.error || read.error->rfind("frame number ", 0) != 0) std::abort();
     return 0;
   }
-  if (error) std::abort();
-  if (list[0] != 0) std::abort();
-  if (std::vector<std::int32_t>(list.slots().begin() + 1, list.slots().end()) != frames) {
+  if (read.error) std::abort();
+  if (read.list[0] != 0) std::abort();
+  if (testing::Frames(read.list) != frames) std::abort();
+  // The text blocks are copied from the file again, as the script receives them.
+  if (testing::Text(read.leading) != leading || testing::Text(read.trailing) != trailing) {
     std::abort();
   }
-  if (readLeading != leading || readTrailing != trailing) std::abort();
   return 0;
 }
