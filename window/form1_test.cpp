@@ -409,10 +409,7 @@ TEST_F(Form1Test, AFailedStartShowsWhy) {
 }
 
 TEST_F(Form1Test, ValuesTakeEachControlUnderItsOwnName) {
-  const char* names[] = {"tInput", "tOutput", "tAppendBeforeBad", "tAppendBeforeGood",
-                         "tAppendtoBad", "tAppendToGood", "tMinLength", "tNumberOfBlack",
-                         "tNumberofGood", "tOffsetAfter", "tOffsetBefore", "tExcludeOffset"};
-  for (const char* name : names) Find(name)->setText(QString::fromLatin1(name) + "!");
+  for (QLineEdit* box : form_->findChildren<QLineEdit*>()) box->setText(box->objectName() + "!");
   Find<CheckBox>("chIncludeFramenumber")->SetValue(2);
   Find<CheckBox>("chIncText")->SetValue(1);
   Find<CheckBox>("chOutputBadFrames")->SetValue(1);
