@@ -7,7 +7,8 @@
 namespace snipforge {
 
 // The sixteen option controls as the user left them, named like the controls. A default
-// ControlValues holds the window's start values.
+// ControlValues holds the window's start values. kOptions in engine/option_table.h lists them
+// with their kinds.
 struct ControlValues {
   std::string tInput;
   std::string tOutput;

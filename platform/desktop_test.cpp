@@ -3,25 +3,68 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
 #include <string>
 
-#include "engine/test_support.h"
 #include "platform/qt_test_support.h"
 
 namespace snipforge {
 namespace {
 
-using testing::TempDir;
+using testing::TempFolder;
 using testing::WriteFile;
 
-QString Q(const std::string& path) { return QFile::decodeName(path.c_str()); }
+// While it lives, the file cannot be opened for writing by this process: through its mode for
+// an ordinary user, through the immutable attribute for root, who ignores modes.
+class ReadOnlyFile {
+ public:
+  explicit ReadOnlyFile(const QString& path) : path_(QFile::encodeName(path).toStdString()) {
+    denied_ = ::geteuid() == 0 ? SetImmutable(true) : ::chmod(path_.c_str(), 0444) == 0;
+  }
+  ~ReadOnlyFile() {
+    if (!denied_) return;
+    if (::geteuid() == 0) {
+      SetImmutable(false);
+    } else {
+      ::chmod(path_.c_str(), 0644);
+    }
+  }
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // False where the file system or the process's rights do not allow it.
+  [[nodiscard]] bool denied() const { return denied_; }
+
+ private:
+  bool SetImmutable(bool on) const {
+    const int file = ::open(path_.c_str(), O_RDONLY);
+    if (file < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(file, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+      flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+      done = ::ioctl(file, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(file);
+    return done;
+  }
+
+  std::string path_;
+  bool denied_ = false;
+};
 
 // Once a modal window of type Window is open, hands it to `answer`.
 template <class Window>
@@ -38,24 +81,24 @@ void WhenShown(std::function<void(Window*)> answer) {
 }
 
 TEST(MayWriteFileTest, RefusesReadOnlyFilesAndFoldersThatAreMissing) {
-  TempDir dir;
+  TempFolder dir;
   WriteFile(dir.File("old.avs"), "old");
   WriteFile(dir.File("locked.avs"), "locked");
-  std::filesystem::create_directory(dir.File("folder"));
-  const testing::ReadOnlyFile locked(dir.File("locked.avs"));
-  EXPECT_TRUE(MayWriteFile(Q(dir.File("old.avs"))));
-  EXPECT_TRUE(MayWriteFile(Q(dir.File("new.avs"))));
-  EXPECT_FALSE(MayWriteFile(Q(dir.File("missing/new.avs"))));
-  EXPECT_FALSE(MayWriteFile(Q(dir.File("folder"))));
+  QDir().mkdir(dir.File("folder"));
+  const ReadOnlyFile locked(dir.File("locked.avs"));
+  EXPECT_TRUE(MayWriteFile(dir.File("old.avs")));
+  EXPECT_TRUE(MayWriteFile(dir.File("new.avs")));
+  EXPECT_FALSE(MayWriteFile(dir.File("missing/new.avs")));
+  EXPECT_FALSE(MayWriteFile(dir.File("folder")));
   if (!locked.denied()) GTEST_SKIP() << "cannot make a file read-only here";
-  EXPECT_FALSE(MayWriteFile(Q(dir.File("locked.avs"))));
+  EXPECT_FALSE(MayWriteFile(dir.File("locked.avs")));
 }
 
 class SystemDesktopTest : public ::testing::Test {
  protected:
   void SetUp() override { testing::TestApplication(); }
 
-  TempDir dir_;
+  TempFolder dir_;
   SystemDesktop desktop_;
 };
 
@@ -66,11 +109,11 @@ TEST_F(SystemDesktopTest, OpenDialogGivesTheChosenFileOrNothingWhenCancelled) {
     filters = dialog->nameFilters();
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
-    dialog->selectFile(Q(dir_.File("frames.txt")));
+    dialog->selectFile(dir_.File("frames.txt"));
     static_cast<QDialog*>(dialog)->accept();
   });
   EXPECT_EQ(desktop_.ChooseFileToOpen(nullptr, {"Text (*.txt)", "all (*.*)"}),
-            Q(dir_.File("frames.txt")));
+            dir_.File("frames.txt"));
   EXPECT_EQ(filters, QStringList({"Text (*.txt)", "all (*.*)"}));
 
   WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
@@ -79,27 +122,27 @@ TEST_F(SystemDesktopTest, OpenDialogGivesTheChosenFileOrNothingWhenCancelled) {
 
 TEST_F(SystemDesktopTest, SaveDialogRefusesAReadOnlyFileAndAsksAgain) {
   WriteFile(dir_.File("locked.avs"), "locked");
-  const testing::ReadOnlyFile locked(dir_.File("locked.avs"));
+  const ReadOnlyFile locked(dir_.File("locked.avs"));
   if (!locked.denied()) GTEST_SKIP() << "cannot make a file read-only here";
   QString refusal;
   WhenShown<QFileDialog>([&](QFileDialog* dialog) {
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
     EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));  // asks before replacing
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
-    dialog->selectFile(Q(dir_.File("locked.avs")));
+    dialog->selectFile(dir_.File("locked.avs"));
     static_cast<QDialog*>(dialog)->accept();
     WhenShown<QMessageBox>([&](QMessageBox* box) {
       refusal = box->windowTitle() + ": " + box->text();
       EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
       box->accept();
       WhenShown<QFileDialog>([&](QFileDialog* again) {
-        again->selectFile(Q(dir_.File("new.avs")));
+        again->selectFile(dir_.File("new.avs"));
         static_cast<QDialog*>(again)->accept();
       });
     });
   });
   EXPECT_EQ(desktop_.ChooseFileToSave(nullptr, {"Avisynth (*.avs)", "all (*.*)"}),
-            Q(dir_.File("new.avs")));
+            dir_.File("new.avs"));
   EXPECT_EQ(refusal, "Snipforge: locked.avs cannot be written. Choose another file.");
 }
 

@@ -1,115 +1,83 @@
 #include "settings/settings_store.h"
 
+#include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QStandardPaths>
-#include <QWidget>
 
-#include <array>
-#include <initializer_list>
+#include <unistd.h>
 
-#include "platform/check_box.h"
-#include "platform/registry.h"
+#include <optional>
+
+#include "platform/settings_file.h"
 
 namespace snipforge {
 namespace {
 
-// A stored value's data, its closing NUL included, fits in this many bytes or is not loaded.
-constexpr std::uint32_t kValueBuffer = 255;
-
-// tInput comes before tOutput: restoring tInput re-derives tOutput, which the stored one then
+// tInput comes before tOutput: applying tInput re-derives tOutput, which the stored tOutput then
 // replaces.
-constexpr std::array<const char*, 16> kLoadOrder = {
-    "tInput",        "tOutput",        "tAppendBeforeBad",     "tAppendBeforeGood",
-    "tAppendtoBad",  "tAppendToGood",  "tMinLength",           "tNumberOfBlack",
-    "tNumberofGood", "tOffsetAfter",   "tExcludeOffset",       "tOffsetBefore",
-    "chIncludeFramenumber", "chIncText", "chOutputBadFrames", "chOutputGoodFrames"};
-constexpr std::array<const char*, 16> kSaveOrder = {
-    "tInput",        "tOutput",        "tAppendBeforeBad",     "tAppendBeforeGood",
-    "tAppendtoBad",  "tAppendToGood",  "tMinLength",           "tNumberOfBlack",
-    "tNumberofGood", "tOffsetAfter",   "tOffsetBefore",        "tExcludeOffset",
-    "chIncludeFramenumber", "chIncText", "chOutputBadFrames", "chOutputGoodFrames"};
+constexpr OptionOrder kLoadOrder = MakeOptionOrder({
+    &ControlValues::tInput, &ControlValues::tOutput, &ControlValues::tAppendBeforeBad,
+    &ControlValues::tAppendBeforeGood, &ControlValues::tAppendtoBad,
+    &ControlValues::tAppendToGood, &ControlValues::tMinLength, &ControlValues::tNumberOfBlack,
+    &ControlValues::tNumberofGood, &ControlValues::tOffsetAfter, &ControlValues::tExcludeOffset,
+    &ControlValues::tOffsetBefore, &ControlValues::chIncludeFramenumber,
+    &ControlValues::chIncText, &ControlValues::chOutputBadFrames,
+    &ControlValues::chOutputGoodFrames});
 
-// The value of a check box as stored: only "0", "1" and "2" are values; anything else is -1.
-int CheckBoxValue(const std::string& text) {
-  if (text.size() != 1 || text[0] < '0' || text[0] > '2') return -1;
-  return text[0] - '0';
-}
+constexpr OptionOrder kSaveOrder = MakeOptionOrder({
+    &ControlValues::tInput, &ControlValues::tOutput, &ControlValues::tAppendBeforeBad,
+    &ControlValues::tAppendBeforeGood, &ControlValues::tAppendtoBad,
+    &ControlValues::tAppendToGood, &ControlValues::tMinLength, &ControlValues::tNumberOfBlack,
+    &ControlValues::tNumberofGood, &ControlValues::tOffsetAfter, &ControlValues::tOffsetBefore,
+    &ControlValues::tExcludeOffset, &ControlValues::chIncludeFramenumber,
+    &ControlValues::chIncText, &ControlValues::chOutputBadFrames,
+    &ControlValues::chOutputGoodFrames});
 
-void Apply(QWidget& window, const char* name, const std::string& text) {
-  if (auto* box = window.findChild<QLineEdit*>(name)) {
-    box->setText(QString::fromLocal8Bit(text));
-  } else if (auto* check = window.findChild<CheckBox*>(name)) {
-    check->SetValue(CheckBoxValue(text));
-  }
-}
-
-std::string Current(const QWidget& window, const char* name) {
-  if (const auto* box = window.findChild<QLineEdit*>(name)) {
-    return box->text().toLocal8Bit().toStdString();
-  }
-  if (const auto* check = window.findChild<CheckBox*>(name)) {
-    return std::to_string(check->Value());
-  }
-  return {};
+// The store this user writes: root's is the machine-wide one.
+StoreFile OwnStore(const SettingsFiles& files) {
+  if (files.user.isEmpty()) return {files.machine, StoreOwner::kMachine};
+  return {files.user, StoreOwner::kUser};
 }
 
 }  // namespace
 
 SettingsFiles InstalledSettingsFiles() {
-  return {QFile::decodeName(SNIPFORGE_SETTINGS_FILE),
-          QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-              QStringLiteral("/settings.ini")};
+  SettingsFiles files{QFile::decodeName(SNIPFORGE_SETTINGS_FILE), {}};
+  if (::geteuid() == 0) return files;
+  // Only an absolute XDG_CONFIG_HOME counts.
+  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (!config.startsWith(u'/')) config = QDir::homePath() + QStringLiteral("/.config");
+  files.user = config + QStringLiteral("/snipforge/settings.ini");
+  return files;
 }
 
-void TransferSettings(bool load, QWidget& window, const SettingsFiles& files) {
-  RegistryKey machine;
-  RegistryKey user;
-  RegistryKey* writable = nullptr;
-  if (machine.Create(files.machine, KeyAccess::kReadWrite) == kRegistrySuccess) {
-    writable = &machine;
-  } else if (user.Create(files.user, KeyAccess::kReadWrite) == kRegistrySuccess) {
-    writable = &user;
-  }
-  if (!load) {
-    if (writable == nullptr) return;
-    for (const char* name : kSaveOrder) {
-      (void)WriteSettingValue(*writable, name, Current(window, name));
-    }
-    return;
-  }
-  // A user who may not write the machine-wide store still sees its values where the user's
-  // own store has none.
-  const bool fill = writable != &machine &&
-                    machine.Create(files.machine, KeyAccess::kRead) == kRegistrySuccess;
-  for (const char* name : kLoadOrder) {
-    for (const RegistryKey* key : {writable, fill ? &machine : nullptr}) {
-      if (key == nullptr) continue;
-      const SettingValue value = ReadSettingValue(*key, name);
-      if (value.error == 0) {
-        Apply(window, name, value.text);
+std::vector<StoredText> LoadSettings(const SettingsFiles& files) {
+  const StoreFile own = OwnStore(files);
+  const std::optional<SettingsFile> first = ReadSettingsFile(own);
+  // Like a registry key, the store exists from the first start on.
+  if (!first) (void)WriteSettingsFile(own, {}, Replace::kOnlyWhenMissing);
+  const std::optional<SettingsFile> fallback =
+      own.owner == StoreOwner::kUser ? ReadSettingsFile({files.machine, StoreOwner::kMachine})
+                                     : std::nullopt;
+  std::vector<StoredText> loaded;
+  for (const Option* option : kLoadOrder) {
+    for (const std::optional<SettingsFile>* file : {&first, &fallback}) {
+      if (!*file) continue;
+      SettingValue value = ReadSettingValue(**file, option->name);
+      if (value.state == SettingValue::State::kFound) {
+        loaded.push_back({option, std::move(value.text)});
         break;
       }
     }
   }
+  return loaded;
 }
 
-SettingValue ReadSettingValue(const RegistryKey& key, const char* name) {
-  std::string buffer(kValueBuffer, ' ');
-  std::uint32_t size = kValueBuffer;
-  if (const long error = key.QueryValue(name, buffer.data(), size); error != kRegistrySuccess) {
-    return {error, {}};
+void SaveSettings(const SettingsFiles& files, const ControlValues& values) {
+  SettingsFile file;
+  for (const Option* option : kSaveOrder) {
+    WriteSettingValue(file, option->name, OptionText(values, *option));
   }
-  buffer.resize(size);
-  if (!buffer.empty() && buffer.back() == '\0') buffer.pop_back();
-  return {0, std::move(buffer)};
-}
-
-long WriteSettingValue(RegistryKey& key, const char* name, std::string_view text) {
-  if (text.empty()) return key.SetValue(name, nullptr, 0);
-  std::string data(text);
-  data.push_back('\0');
-  return key.SetValue(name, data.data(), static_cast<std::uint32_t>(data.size()));
+  (void)WriteSettingsFile(OwnStore(files), file);
 }
 
 }  // namespace snipforge

@@ -1,49 +1,38 @@
-// Keeps the window's sixteen option values from one use of the program to the next, in a store
-// shared by every user and every running copy, under value names spelled like the controls.
+// Keeps the window's sixteen option values from one use of the program to the next. Root's
+// values are the machine-wide ones, which every user sees; any other user keeps values of their
+// own, which win over the machine-wide ones. The store exchanges values, never controls.
 #pragma once
 
 #include <QString>
 
 #include <string>
-#include <string_view>
+#include <vector>
 
-class QWidget;
+#include "engine/conversion.h"
+#include "engine/option_table.h"
 
 namespace snipforge {
 
-class RegistryKey;
-
 struct SettingsFiles {
-  QString machine;  // the store every user shares
-  QString user;     // this user's own store, for a user who may not write the shared one
+  QString machine;  // the machine-wide store, written only by root
+  QString user;     // this user's own store; empty for root, whose values are the machine-wide ones
 };
 
-// The machine-wide store fixed when the program was built, and this user's configuration file.
+// The machine-wide store fixed when the program was built and, for any user but root,
+// $XDG_CONFIG_HOME/snipforge/settings.ini (by default under ~/.config).
 [[nodiscard]] SettingsFiles InstalledSettingsFiles();
 
-// Loads (`load` true) or saves the values of the window's controls, found by their object
-// names: the text boxes' texts and the check boxes' values. Loading sets a text box the way
-// typing does, so restoring tInput re-derives tOutput before the stored tOutput is applied. A
-// user who may write the machine-wide store uses it alone; any other user saves to the
-// per-user store and loads from it first, the machine-wide values filling the rest. Nothing
-// is ever reported: a value that cannot be read leaves its control as it was.
-void TransferSettings(bool load, QWidget& window, const SettingsFiles& files);
-inline void LoadSettings(QWidget& window, const SettingsFiles& files) {
-  TransferSettings(true, window, files);
-}
-inline void SaveSettings(QWidget& window, const SettingsFiles& files) {
-  TransferSettings(false, window, files);
-}
-
-struct SettingValue {
-  long error = 0;    // 0, or the store's code when nothing could be read
-  std::string text;  // the stored text without its closing NUL
+struct StoredText {
+  const Option* option;
+  std::string text;  // as OptionText gives it
 };
 
-// Reads a text value of at most 254 bytes: a longer one gives the store's "more data" error.
-[[nodiscard]] SettingValue ReadSettingValue(const RegistryKey& key, const char* name);
-// Stores the text followed by one NUL byte, an empty text as a value without any data.
-// Returns 0 or the store's error code.
-[[nodiscard]] long WriteSettingValue(RegistryKey& key, const char* name, std::string_view text);
+// The stored texts in load order, tInput before tOutput: a value of the user's own store, else
+// the machine-wide one. A value that is missing, too long or in a store that is not trusted is
+// left out. The store this user saves to is created when it is missing.
+[[nodiscard]] std::vector<StoredText> LoadSettings(const SettingsFiles& files);
+// Stores all sixteen values, in save order, in root's machine-wide store or the user's own.
+// Nothing is reported: a store that cannot be written is left as it was.
+void SaveSettings(const SettingsFiles& files, const ControlValues& values);
 
 }  // namespace snipforge

@@ -3,161 +3,136 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QLineEdit>
 
-#include <filesystem>
-#include <map>
-#include <memory>
+#include <unistd.h>
+
 #include <string>
 
-#include "engine/test_support.h"
-#include "platform/check_box.h"
 #include "platform/qt_test_support.h"
-#include "platform/registry.h"
-#include "window/form1.h"
 
 namespace snipforge {
 namespace {
 
-using testing::TempDir;
-using testing::WriteFile;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WritePrivateFile;
+using namespace std::string_literals;
 
-const char* const kValueNames[] = {
-    "tInput",        "tOutput",        "tAppendBeforeBad", "tAppendBeforeGood",
-    "tAppendtoBad",  "tAppendToGood",  "tMinLength",       "tNumberOfBlack",
-    "tNumberofGood", "tOffsetAfter",   "tOffsetBefore",    "tExcludeOffset",
-    "chIncludeFramenumber", "chIncText", "chOutputBadFrames", "chOutputGoodFrames"};
-
-QString Q(const std::string& path) { return QFile::decodeName(path.c_str()); }
+// The file of a store holding the start values, byte for byte.
+const std::string kStartFile =
+    "[Snipforge]\n"
+    "tInput=\n"
+    "tOutput=\n"
+    "tAppendBeforeBad=Junk=\n"
+    "tAppendBeforeGood=\n"
+    "tAppendtoBad=subtitle(\"JUNK\",x=-1,size=34)\n"
+    "tAppendToGood=subtitle(\"GOOD\",x=-1,size=34)\n"
+    "tMinLength=0\n"
+    "tNumberOfBlack=1\n"
+    "tNumberofGood=3\n"
+    "tOffsetAfter=0\n"
+    "tOffsetBefore=0\n"
+    "tExcludeOffset=0\n"
+    "chIncludeFramenumber=0\n"
+    "chIncText=0\n"
+    "chOutputBadFrames=0\n"
+    "chOutputGoodFrames=1\n";
 
 class SettingsStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override { testing::TestApplication(); }
-
-  // A window as the program opens it: the stored values are loaded before it is shown.
-  std::unique_ptr<Form1> Open() {
-    return std::make_unique<Form1>(desktop_, files_);
-  }
-  // Closing the window saves its values.
-  static void Close(std::unique_ptr<Form1>& window) {
-    window->close();
-    window.reset();
-  }
-  static QLineEdit* Box(Form1& window, const char* name) {
-    return window.findChild<QLineEdit*>(QString::fromLatin1(name));
-  }
-  static CheckBox* Check(Form1& window, const char* name) {
-    return window.findChild<CheckBox*>(QString::fromLatin1(name));
-  }
-  // The values stored in `file` by name, as the raw bytes of the store.
-  static std::map<std::string, std::string> Stored(const std::string& file) {
-    std::map<std::string, std::string> stored;
-    RegistryKey key;
-    if (key.Create(Q(file), KeyAccess::kRead) != kRegistrySuccess) return stored;
-    for (const char* name : kValueNames) {
-      std::string buffer(4096, ' ');
-      std::uint32_t size = 4096;
-      if (key.QueryValue(name, buffer.data(), size) == kRegistrySuccess) {
-        stored[name] = buffer.substr(0, size);
-      }
+  // What the window holds after loading: its start values with the stored texts applied.
+  static ControlValues Load(const SettingsFiles& files) {
+    ControlValues values;
+    for (const StoredText& stored : LoadSettings(files)) {
+      SetOptionText(values, *stored.option, stored.text);
     }
-    return stored;
-  }
-  // Stores the values in `file` the way the program does.
-  static void Store(const std::string& file, const std::map<std::string, std::string>& values) {
-    RegistryKey key;
-    ASSERT_EQ(key.Create(Q(file), KeyAccess::kReadWrite), kRegistrySuccess);
-    for (const auto& [name, text] : values) {
-      ASSERT_EQ(WriteSettingValue(key, name.c_str(), text), kRegistrySuccess);
-    }
+    return values;
   }
 
-  TempDir dir_;
-  std::string machine_ = dir_.File("machine/settings.ini");
-  std::string user_ = dir_.File("user/settings.ini");
-  SettingsFiles files_{Q(machine_), Q(user_)};
-  testing::FakeDesktop desktop_;
+  TempFolder dir_;
+  QString machine_ = dir_.File("machine/settings.ini");
+  QString user_ = dir_.File("user/settings.ini");
+  SettingsFiles asUser_{machine_, user_};  // as any user but root runs the program
+  SettingsFiles asRoot_{machine_, {}};
 };
 
-TEST_F(SettingsStoreTest, FirstStartShowsTheStartValuesAndTheFirstCloseStoresAllSixteen) {
-  auto window = Open();
-  EXPECT_EQ(window->Values(), ControlValues{});
-  EXPECT_TRUE(std::filesystem::exists(machine_)) << "loading creates the store";
-  Close(window);
-  const std::map<std::string, std::string> expected = {
-      {"tInput", ""},
-      {"tOutput", ""},
-      {"tAppendBeforeBad", std::string("Junk=\0", 6)},
-      {"tAppendBeforeGood", ""},
-      {"tAppendtoBad", std::string("subtitle(\"JUNK\",x=-1,size=34)\0", 30)},
-      {"tAppendToGood", std::string("subtitle(\"GOOD\",x=-1,size=34)\0", 30)},
-      {"tMinLength", std::string("0\0", 2)},
-      {"tNumberOfBlack", std::string("1\0", 2)},
-      {"tNumberofGood", std::string("3\0", 2)},
-      {"tOffsetAfter", std::string("0\0", 2)},
-      {"tOffsetBefore", std::string("0\0", 2)},
-      {"tExcludeOffset", std::string("0\0", 2)},
-      {"chIncludeFramenumber", std::string("0\0", 2)},
-      {"chIncText", std::string("0\0", 2)},
-      {"chOutputBadFrames", std::string("0\0", 2)},
-      {"chOutputGoodFrames", std::string("1\0", 2)},
-  };
-  EXPECT_EQ(Stored(machine_), expected);
-  EXPECT_FALSE(std::filesystem::exists(user_));
+TEST_F(SettingsStoreTest, FirstStartGivesTheStartValuesAndTheFirstSaveStoresAllSixteen) {
+  EXPECT_EQ(Load(asUser_), ControlValues{});
+  EXPECT_EQ(ReadFile(user_), "[Snipforge]\n") << "loading creates the user's store";
+  SaveSettings(asUser_, ControlValues{});
+  EXPECT_EQ(ReadFile(user_), kStartFile);
+  EXPECT_FALSE(QFile::exists(machine_)) << "only root writes the machine-wide store";
+  EXPECT_EQ(Load(asUser_), ControlValues{});
 }
 
-TEST_F(SettingsStoreTest, EachControlGetsBackItsOwnValue) {
-  auto window = Open();
-  // Every text box gets its own name, so that two values that changed places would show; the
-  // numeric boxes hold text that is not a number, tOutput a path not derived from tInput.
-  for (const char* name : kValueNames) {
-    if (QLineEdit* box = Box(*window, name)) box->setText(QString::fromLatin1(name) + "?");
+TEST_F(SettingsStoreTest, RootsValuesAreTheMachineWideOnes) {
+  if (::geteuid() != 0) GTEST_SKIP() << "the machine-wide store is root's";
+  EXPECT_EQ(Load(asRoot_), ControlValues{});
+  EXPECT_EQ(ReadFile(machine_), "[Snipforge]\n") << "loading creates the machine-wide store";
+  SaveSettings(asRoot_, ControlValues{});
+  EXPECT_EQ(ReadFile(machine_), kStartFile);
+  EXPECT_FALSE(QFile::exists(user_));
+}
+
+TEST_F(SettingsStoreTest, TheUsersOwnValuesWinAndTheMachineWideOnesFillTheRest) {
+  if (::geteuid() != 0) GTEST_SKIP() << "the machine-wide store is root's";
+  ControlValues shared;
+  shared.tInput = "/shared/in.txt";
+  shared.tMinLength = "7";
+  SaveSettings(asRoot_, shared);
+  const std::string machineFile = ReadFile(machine_);
+  WritePrivateFile(user_, "[Snipforge]\ntMinLength=9\ntAppendToGood=" + std::string(255, 'x'));
+  ControlValues expected = shared;
+  expected.tMinLength = "9";
+  EXPECT_EQ(Load(asUser_), expected) << "a value too long to load gives way to the shared one";
+
+  expected.tInput = "/mine/in.txt";
+  SaveSettings(asUser_, expected);
+  EXPECT_EQ(Load(asUser_), expected);
+  EXPECT_EQ(ReadFile(machine_), machineFile) << "a user never writes the machine-wide store";
+}
+
+TEST_F(SettingsStoreTest, EachValueComesBackUnderItsOwnName) {
+  ControlValues set;
+  for (const Option& option : kOptions) {
+    if (option.check != nullptr) {
+      set.*option.check = OptionIndex(option) % 3 == 0 ? 2 : 1;
+    } else {
+      set.*option.text = std::string(option.name) + "?";
+    }
   }
-  Check(*window, "chIncludeFramenumber")->SetValue(1);
-  Check(*window, "chIncText")->SetValue(2);
-  Check(*window, "chOutputBadFrames")->SetValue(1);
-  Check(*window, "chOutputGoodFrames")->SetValue(0);
-  const ControlValues set = window->Values();
-  ASSERT_EQ(set.tOutput, "tOutput?");
-  ASSERT_EQ(set.tMinLength, "tMinLength?");
-  Close(window);
-
-  window = Open();
-  EXPECT_EQ(window->Values(), set);
+  SaveSettings(asUser_, set);
+  EXPECT_EQ(Load(asUser_), set);
 }
 
-TEST_F(SettingsStoreTest, TOutputFollowsTheRestoredInputUnlessItWasStoredItself) {
-  Store(machine_, {{"tInput", "/clips/in.txt"}});
-  EXPECT_EQ(Open()->Values().tOutput, "/clips/in.avs");
-  Store(machine_, {{"tOutput", "/elsewhere/out.avs"}});
-  EXPECT_EQ(Open()->Values().tOutput, "/elsewhere/out.avs");
-  Store(machine_, {{"tOutput", ""}});
-  EXPECT_EQ(Open()->Values().tOutput, "") << "an empty stored tOutput wins as well";
+TEST_F(SettingsStoreTest, AnEmptyTextIsStoredEmptyAndComesBackEmpty) {
+  ControlValues values;
+  values.tAppendBeforeBad.clear();
+  SaveSettings(asUser_, values);
+  EXPECT_NE(ReadFile(user_).find("\ntAppendBeforeBad=\n"), std::string::npos);
+  EXPECT_EQ(Load(asUser_).tAppendBeforeBad, "") << "not the start value Junk=";
 }
 
-TEST_F(SettingsStoreTest, AnEmptyTextIsStoredWithoutDataAndComesBackEmpty) {
-  auto window = Open();
-  Box(*window, "tAppendBeforeBad")->clear();
-  Close(window);
-  EXPECT_EQ(Stored(machine_).at("tAppendBeforeBad"), "");
-  EXPECT_EQ(Open()->Values().tAppendBeforeBad, "") << "not the start value Junk=";
-}
-
-TEST_F(SettingsStoreTest, TextsUpTo254BytesComeBackLongerOnesAreSavedButNotLoaded) {
+TEST_F(SettingsStoreTest, TextsUpTo254CharactersComeBackLongerOnesAreSavedButNotLoaded) {
   const struct {
-    std::size_t length;
+    std::size_t count;
+    std::string character;
     bool restored;
-  } cases[] = {{1, true}, {253, true}, {254, true}, {255, false}, {1000, false}};
+  } cases[] = {{1, "x", true},       {253, "x", true},      {254, "x", true},
+               {255, "x", false},    {1000, "x", false},    {254, "\xc3\xa9", true},
+               {255, "\xc3\xa9", false}, {254, "\xe2\x82\xac", true},
+               {254, "\xf0\x9f\x8e\xac", true}, {255, "\xf0\x9f\x8e\xac", false}};
   for (const auto& c : cases) {
-    const std::string text(c.length, 'x');
-    auto window = Open();
-    Box(*window, "tAppendToGood")->setText(QString::fromStdString(text));
-    Box(*window, "tMinLength")->setText(QStringLiteral("9"));
-    Close(window);
-    EXPECT_EQ(Stored(machine_).at("tAppendToGood"), text + '\0') << c.length;
-    const ControlValues loaded = Open()->Values();
+    std::string text;
+    for (std::size_t i = 0; i < c.count; ++i) text += c.character;
+    ControlValues values;
+    values.tAppendToGood = text;
+    values.tMinLength = "9";
+    SaveSettings(asUser_, values);
+    EXPECT_NE(ReadFile(user_).find("\ntAppendToGood=" + text + "\n"), std::string::npos);
+    const ControlValues loaded = Load(asUser_);
     EXPECT_EQ(loaded.tAppendToGood, c.restored ? text : "subtitle(\"GOOD\",x=-1,size=34)")
-        << c.length;
+        << c.count << " of " << c.character;
     EXPECT_EQ(loaded.tMinLength, "9") << "the other values are still loaded";
   }
 }
@@ -170,70 +145,65 @@ TEST_F(SettingsStoreTest, CheckBoxesComeBackUncheckedCheckedOrGreyed) {
                // Texts the program never stores leave the start value (1 for this box).
                {"3", 1}, {"-1", 1}, {"x", 1}, {"", 1}, {"01", 1}, {" 2", 1}};
   for (const auto& c : cases) {
-    Store(machine_, {{"chOutputGoodFrames", c.stored}});
-    EXPECT_EQ(Check(*Open(), "chOutputGoodFrames")->Value(), c.value) << '"' << c.stored << '"';
+    WritePrivateFile(user_, "[Snipforge]\nchOutputGoodFrames=" + c.stored + "\n");
+    EXPECT_EQ(Load(asUser_).chOutputGoodFrames, c.value) << '"' << c.stored << '"';
   }
 }
 
-TEST_F(SettingsStoreTest, ADamagedStoreGivesTheStartValuesAndIsReplacedByTheNextClose) {
-  std::filesystem::create_directories(dir_.File("machine"));
-  WriteFile(machine_, "[General\ntInput=@ByteArray(/clips/in.txt)\n");
-  auto window = Open();
-  EXPECT_EQ(window->Values(), ControlValues{});
-  EXPECT_TRUE(desktop_.messages.empty());
-  Box(*window, "tOffsetBefore")->setText(QStringLiteral("5"));
-  Close(window);
-  EXPECT_EQ(Open()->Values().tOffsetBefore, "5");
+TEST_F(SettingsStoreTest, HandWrittenValuesLoadExactly) {
+  WritePrivateFile(user_,
+                   "# set by hand\r\n"
+                   "[Snipforge]\r\n"
+                   "tAppendBeforeGood=Good=\r\n"
+                   "tAppendtoBad=subtitle(\"BAD, really\", x=-1)\n"
+                   "\n"
+                   "tAppendToGood=  blanks, \xc3\xa9t\xc3\xa9 = summer  \n"
+                   "tInput=C:\\\\clips\\\\bad.txt\n"
+                   "tOutput=a\\nb\\rc\\0d\\x\\\n"
+                   "[Elsewhere]\n"
+                   "tMinLength=4\n"
+                   "tMinLength=5\n"
+                   "tminlength=6\n"
+                   " tNumberOfBlack =2\n"
+                   "tNumberofGood\n"
+                   "=7\n"
+                   "unknown=8\n"
+                   "chIncText=1");
+  ControlValues expected;
+  expected.tAppendBeforeGood = "Good=";
+  expected.tAppendtoBad = "subtitle(\"BAD, really\", x=-1)";
+  expected.tAppendToGood = "  blanks, \xc3\xa9t\xc3\xa9 = summer  ";
+  expected.tInput = "C:\\clips\\bad.txt";
+  expected.tOutput = std::string("a\nb\rc\0d\\x\\", 10);
+  expected.tMinLength = "5";
+  expected.tNumberOfBlack = "2";
+  expected.chIncText = 1;
+  EXPECT_EQ(Load(asUser_), expected);
 }
 
-TEST_F(SettingsStoreTest, AUserWhoMayNotWriteTheSharedStoreKeepsValuesOfTheirOwn) {
-  WriteFile(dir_.File("machine"), "a file where the store's folder should be");
-  auto window = Open();
-  EXPECT_EQ(window->Values(), ControlValues{});
-  Box(*window, "tOffsetBefore")->setText(QStringLiteral("5"));
-  Close(window);
-  EXPECT_EQ(Stored(user_).at("tOffsetBefore"), std::string("5\0", 2));
-  EXPECT_EQ(Open()->Values().tOffsetBefore, "5");
+TEST_F(SettingsStoreTest, ValuesAreWrittenWithOnlyTheirBreaksAndBackslashesEscaped) {
+  ControlValues values;
+  values.tInput = "C:\\clips\\bad.txt";
+  values.tOutput = std::string("a\nb\rc\0d", 7);
+  values.tAppendBeforeGood = "x=1, \"y\" \\n";
+  SaveSettings(asUser_, values);
+  const std::string file = ReadFile(user_);
+  EXPECT_EQ(file.substr(0, file.find("tAppendBeforeBad=")),
+            "[Snipforge]\n"
+            "tInput=C:\\\\clips\\\\bad.txt\n"
+            "tOutput=a\\nb\\rc\\0d\n");
+  EXPECT_NE(file.find("\ntAppendBeforeGood=x=1, \"y\" \\\\n\n"), std::string::npos);
+  EXPECT_EQ(Load(asUser_), values);
 }
 
-TEST_F(SettingsStoreTest, TheSharedValuesFillWhatTheUsersOwnStoreLacks) {
-  Store(machine_, {{"tInput", "/shared/in.txt"}, {"tMinLength", "7"}});
-  Store(user_, {{"tMinLength", "9"}});
-  const testing::ReadOnlyFile readOnly(machine_);
-  if (!readOnly.denied()) GTEST_SKIP() << "cannot make a file read-only here";
-  auto window = Open();
-  EXPECT_EQ(window->Values().tInput, "/shared/in.txt");
-  EXPECT_EQ(window->Values().tMinLength, "9");
-  Box(*window, "tInput")->setText(QStringLiteral("/mine/in.txt"));
-  Close(window);
-  EXPECT_EQ(Stored(user_).at("tInput"), std::string("/mine/in.txt\0", 13));
-  EXPECT_EQ(Stored(machine_).at("tInput"), std::string("/shared/in.txt\0", 15));
-}
-
-TEST_F(SettingsStoreTest, ReadAndWriteSettingValueAddAndDropOneNul) {
-  const struct {
-    std::string written;
-    std::string bytes;
-  } cases[] = {
-      {"", ""},
-      {"a", std::string("a\0", 2)},
-      {"Junk=", std::string("Junk=\0", 6)},
-  };
-  RegistryKey key;
-  ASSERT_EQ(key.Create(Q(machine_), KeyAccess::kReadWrite), kRegistrySuccess);
-  for (const auto& c : cases) {
-    ASSERT_EQ(WriteSettingValue(key, "tInput", c.written), kRegistrySuccess);
-    std::string buffer(100, ' ');
-    std::uint32_t size = 100;
-    ASSERT_EQ(key.QueryValue("tInput", buffer.data(), size), kRegistrySuccess);
-    EXPECT_EQ(buffer.substr(0, size), c.bytes);
-    const SettingValue read = ReadSettingValue(key, "tInput");
-    EXPECT_EQ(read.error, 0);
-    EXPECT_EQ(read.text, c.written);
-  }
-  ASSERT_EQ(key.SetValue("tOutput", "no NUL", 6), kRegistrySuccess);
-  EXPECT_EQ(ReadSettingValue(key, "tOutput").text, "no NUL") << "data without a NUL comes whole";
-  EXPECT_EQ(ReadSettingValue(key, "tMinLength").error, kRegistryNotFound);
+TEST_F(SettingsStoreTest, ADamagedStoreGivesTheStartValuesAndIsReplacedByTheNextSave) {
+  WritePrivateFile(user_, "\x01\x02\xff\xfe\0\0garbage\n[Snipforge\ntInput\ntinput=x\n"
+                          "=tOutput\n\\tMinLength=3\n"s);
+  EXPECT_EQ(Load(asUser_), ControlValues{});
+  ControlValues values;
+  values.tOffsetBefore = "5";
+  SaveSettings(asUser_, values);
+  EXPECT_EQ(Load(asUser_).tOffsetBefore, "5");
 }
 
 }  // namespace

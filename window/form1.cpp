@@ -13,51 +13,19 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "engine/number_text.h"
-#include "platform/check_box.h"
 #include "platform/desktop.h"
+#include "window/check_box.h"
 #include "window/gap_label.h"
 #include "window/icons.h"
 
 namespace snipforge {
 namespace {
-
-// The order in which Tab visits the controls.
-const char* const kFocusOrder[] = {
-    "tInput",        "cOpen",          "cStartConv",       "tOffsetBefore",
-    "tOffsetAfter",  "cAbout",         "tOutput",          "cSave",
-    "chOutputBadFrames", "tAppendtoBad", "tAppendToGood",  "tNumberofGood",
-    "tNumberOfBlack", "chIncludeFramenumber", "chIncText", "tAppendBeforeBad",
-    "tMinLength",    "chOutputGoodFrames", "tAppendBeforeGood", "tExcludeOffset"};
-
-struct TextBoxValue {
-  const char* name;
-  std::string ControlValues::*value;
-  bool path;  // paths cross into 8 bits in the file system's encoding
-};
-const TextBoxValue kTextBoxes[] = {
-    {"tInput", &ControlValues::tInput, true},
-    {"tOutput", &ControlValues::tOutput, true},
-    {"tAppendBeforeBad", &ControlValues::tAppendBeforeBad, false},
-    {"tAppendBeforeGood", &ControlValues::tAppendBeforeGood, false},
-    {"tAppendtoBad", &ControlValues::tAppendtoBad, false},
-    {"tAppendToGood", &ControlValues::tAppendToGood, false},
-    {"tMinLength", &ControlValues::tMinLength, false},
-    {"tNumberOfBlack", &ControlValues::tNumberOfBlack, false},
-    {"tNumberofGood", &ControlValues::tNumberofGood, false},
-    {"tOffsetAfter", &ControlValues::tOffsetAfter, false},
-    {"tOffsetBefore", &ControlValues::tOffsetBefore, false},
-    {"tExcludeOffset", &ControlValues::tExcludeOffset, false},
-};
-const std::pair<const char*, int ControlValues::*> kCheckBoxes[] = {
-    {"chIncludeFramenumber", &ControlValues::chIncludeFramenumber},
-    {"chIncText", &ControlValues::chIncText},
-    {"chOutputBadFrames", &ControlValues::chOutputBadFrames},
-    {"chOutputGoodFrames", &ControlValues::chOutputGoodFrames},
-};
 
 // Captions smaller than this are not tried when fitting the font to the controls.
 constexpr int kSmallestFontPixels = 7;
@@ -69,8 +37,8 @@ constexpr QRect Twips(int left, int top, int width, int height) {
 
 // Names a control and puts it at its place in the client area, whichever group box holds it.
 template <class Control>
-Control* Place(Control* control, const char* name, const QRect& client) {
-  control->setObjectName(QString::fromLatin1(name));
+Control* Place(Control* control, std::string_view name, const QRect& client) {
+  control->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
   const QWidget* parent = control->parentWidget();
   control->setGeometry(client.translated(parent->isWindow() ? QPoint() : -parent->pos()));
   return control;
@@ -81,11 +49,6 @@ QLabel* Label(QWidget* parent, const char* name, const char* text, const QRect& 
   auto* label = Place(new QLabel(QString::fromLatin1(text), parent), name, client);
   label->setWordWrap(wrap);
   return label;
-}
-
-QLineEdit* TextBox(QWidget* parent, const char* name, const std::string& text,
-                   const QRect& client) {
-  return Place(new QLineEdit(QString::fromLocal8Bit(text), parent), name, client);
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const char* text, const QRect& client) {
@@ -104,14 +67,18 @@ QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& pict
   return button;
 }
 
-CheckBox* CheckBoxAt(QWidget* parent, const char* name, const char* text, int value,
-                     const QRect& client) {
-  auto* box = Place(new CheckBox(QString::fromLatin1(text), parent), name, client);
-  box->SetValue(value);
-  return box;
+std::string Bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+// An option's text as the window holds it: a path in the file system's encoding, other text in
+// the local 8-bit one (both UTF-8 on Linux).
+QString FromBytes(const Option& option, const std::string& text) {
+  return option.path ? QFile::decodeName(QByteArray::fromStdString(text))
+                     : QString::fromLocal8Bit(text);
 }
 
-std::string Bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+std::string ToBytes(const Option& option, const QString& text) {
+  return option.path ? QFile::encodeName(text).toStdString() : Bytes(text);
+}
 
 // True when the text, drawn with the metrics' font, stays within the room.
 bool Holds(const QRect& room, const QFontMetrics& metrics, const QString& text, bool wrap) {
@@ -163,103 +130,133 @@ Form1::Form1(Desktop& desktop, std::optional<SettingsFiles> store, QWidget* pare
   BuildControls();
   FitFont();
   // The gap boxes stand where the blank runs of their labels fell with the chosen font.
-  for (const auto& [labelName, boxName] : {std::pair{"Label9", "tOffsetBefore"},
-                                           std::pair{"Label10", "tOffsetAfter"},
-                                           std::pair{"Label7", "tExcludeOffset"}}) {
-    const auto* label = findChild<GapLabel*>(QString::fromLatin1(labelName));
-    findChild<QLineEdit*>(QString::fromLatin1(boxName))
-        ->setGeometry(label->BoxRect().translated(label->pos()));
+  for (const auto& [label, box] : gapBoxes_) {
+    box->setGeometry(label->BoxRect().translated(label->pos()));
   }
 
-  QWidget* previous = nullptr;
-  for (const char* name : kFocusOrder) {
-    auto* control = findChild<QWidget*>(QString::fromLatin1(name));
-    if (previous != nullptr) setTabOrder(previous, control);
-    previous = control;
+  // The order in which Tab visits the controls.
+  QWidget* const focusOrder[] = {
+      tInput_, cOpen_, cStartConv_, Control(OptionFor(&ControlValues::tOffsetBefore)),
+      Control(OptionFor(&ControlValues::tOffsetAfter)), cAbout_, tOutput_, cSave_,
+      Control(OptionFor(&ControlValues::chOutputBadFrames)),
+      Control(OptionFor(&ControlValues::tAppendtoBad)),
+      Control(OptionFor(&ControlValues::tAppendToGood)),
+      Control(OptionFor(&ControlValues::tNumberofGood)),
+      Control(OptionFor(&ControlValues::tNumberOfBlack)),
+      Control(OptionFor(&ControlValues::chIncludeFramenumber)),
+      Control(OptionFor(&ControlValues::chIncText)),
+      Control(OptionFor(&ControlValues::tAppendBeforeBad)),
+      Control(OptionFor(&ControlValues::tMinLength)),
+      Control(OptionFor(&ControlValues::chOutputGoodFrames)),
+      Control(OptionFor(&ControlValues::tAppendBeforeGood)),
+      Control(OptionFor(&ControlValues::tExcludeOffset))};
+  for (std::size_t i = 1; i < std::size(focusOrder); ++i) {
+    setTabOrder(focusOrder[i - 1], focusOrder[i]);
   }
   tInput_->setFocus();
 
   connect(tInput_, &QLineEdit::textChanged, this,
           [this](const QString& text) { tOutput_->setText(DeriveOutputPath(text)); });
-  connect(findChild<QPushButton*>(QStringLiteral("cOpen")), &QPushButton::clicked, this,
-          &Form1::OpenInput);
-  connect(findChild<QPushButton*>(QStringLiteral("cSave")), &QPushButton::clicked, this,
-          &Form1::ChooseOutput);
-  connect(findChild<QPushButton*>(QStringLiteral("cAbout")), &QPushButton::clicked, this,
-          &Form1::ShowAbout);
-  connect(findChild<QPushButton*>(QStringLiteral("cStartConv")), &QPushButton::clicked, this,
-          &Form1::StartConversion);
+  connect(cOpen_, &QPushButton::clicked, this, &Form1::OpenInput);
+  connect(cSave_, &QPushButton::clicked, this, &Form1::ChooseOutput);
+  connect(cAbout_, &QPushButton::clicked, this, &Form1::ShowAbout);
+  connect(cStartConv_, &QPushButton::clicked, this, &Form1::StartConversion);
 
-  if (store_) LoadSettings(*this, *store_);
+  if (store_) {
+    for (const StoredText& stored : LoadSettings(*store_)) Apply(*stored.option, stored.text);
+  }
 }
 
 void Form1::BuildControls() {
-  const ControlValues start;
   auto* bad = Place(new QGroupBox(QStringLiteral("Bad frames"), this), "Frame2",
                     Twips(120, 1800, 4575, 3495));
   auto* good = Place(new QGroupBox(QStringLiteral("Good frames"), this), "Frame1",
                      Twips(120, 6480, 4575, 2655));
-  auto numberBox = [this](QWidget* parent, const char* name, const std::string& text,
-                          const QRect& client) {
-    QLineEdit* box = TextBox(parent, name, text, client);
-    box->installEventFilter(this);
-  };
 
   Label(this, "Label3", "Input", Twips(120, 0, 2775, 255));
-  tInput_ = TextBox(this, "tInput", start.tInput, Twips(120, 360, 2775, 375));
+  tInput_ = TextBox(this, OptionFor(&ControlValues::tInput), Twips(120, 360, 2775, 375));
   tInput_->setToolTip(QStringLiteral("Enter the filename or press find to select it."));
-  PictureButton(this, "cOpen", OpenFolderImage(), "Find the input file", "Find input file",
-                Twips(3000, 360, 375, 375));
-  Button(this, "cAbout", "About", Twips(3480, 120, 855, 615));
+  cOpen_ = PictureButton(this, "cOpen", OpenFolderImage(), "Find the input file",
+                         "Find input file", Twips(3000, 360, 375, 375));
+  cAbout_ = Button(this, "cAbout", "About", Twips(3480, 120, 855, 615));
   Label(this, "Label4", "Output", Twips(120, 840, 2775, 255));
-  tOutput_ = TextBox(this, "tOutput", start.tOutput, Twips(120, 1200, 2775, 375));
-  PictureButton(this, "cSave", FloppyImage(), "Choose the output file", "Choose output file",
-                Twips(3000, 1200, 375, 375));
+  tOutput_ = TextBox(this, OptionFor(&ControlValues::tOutput), Twips(120, 1200, 2775, 375));
+  cSave_ = PictureButton(this, "cSave", FloppyImage(), "Choose the output file",
+                         "Choose output file", Twips(3000, 1200, 375, 375));
 
-  CheckBoxAt(bad, "chOutputBadFrames", "Output Badframes", start.chOutputBadFrames,
-             Twips(240, 2040, 1095, 615));
+  CheckBoxFor(bad, OptionFor(&ControlValues::chOutputBadFrames), "Output Badframes",
+              Twips(240, 2040, 1095, 615));
   Label(bad, "Label6", "Append before trim. Leave blank for none", Twips(240, 2640, 4335, 255));
-  TextBox(bad, "tAppendBeforeBad", start.tAppendBeforeBad, Twips(240, 2880, 4335, 375));
+  TextBox(bad, OptionFor(&ControlValues::tAppendBeforeBad), Twips(240, 2880, 4335, 375));
   Label(bad, "Label12", "Append to trim for bad frames", Twips(240, 3240, 3615, 255));
-  TextBox(bad, "tAppendtoBad", start.tAppendtoBad, Twips(240, 3480, 4335, 375));
+  TextBox(bad, OptionFor(&ControlValues::tAppendtoBad), Twips(240, 3480, 4335, 375));
   // As wide as its neighbour above: at 2055 twips the end of its own caption was cut off.
   Label(bad, "Label11", "Append to trim for good frames", Twips(240, 3840, 3615, 255));
-  TextBox(bad, "tAppendToGood", start.tAppendToGood, Twips(240, 4080, 4335, 375));
+  TextBox(bad, OptionFor(&ControlValues::tAppendToGood), Twips(240, 4080, 4335, 375));
   // Four lines high rather than three: the space below it up to the frame is free.
   Label(bad, "Label2", "Number of black frames to include between bad parts",
         Twips(240, 4560, 1215, 675), true);
-  numberBox(bad, "tNumberOfBlack", start.tNumberOfBlack, Twips(1560, 4680, 495, 375));
+  TextBox(bad, OptionFor(&ControlValues::tNumberOfBlack), Twips(1560, 4680, 495, 375));
   Label(bad, "Label5", "Number of good frames to include before and after bad frames",
         Twips(2160, 4560, 1695, 615), true);
-  numberBox(bad, "tNumberofGood", start.tNumberofGood, Twips(3960, 4680, 615, 375));
+  TextBox(bad, OptionFor(&ControlValues::tNumberofGood), Twips(3960, 4680, 615, 375));
 
-  CheckBoxAt(this, "chIncludeFramenumber", "Include ShowFramenumber",
-             start.chIncludeFramenumber, Twips(240, 5280, 1815, 375));
-  CheckBoxAt(this, "chIncText", "Include text from input in output", start.chIncText,
-             Twips(2400, 5280, 2055, 375));
-  Button(this, "cStartConv", "Start", Twips(120, 5760, 1935, 615));
+  CheckBoxFor(this, OptionFor(&ControlValues::chIncludeFramenumber), "Include ShowFramenumber",
+              Twips(240, 5280, 1815, 375));
+  CheckBoxFor(this, OptionFor(&ControlValues::chIncText), "Include text from input in output",
+              Twips(2400, 5280, 2055, 375));
+  cStartConv_ = Button(this, "cStartConv", "Start", Twips(120, 5760, 1935, 615));
   Label(this, "Label1", "Minimum length of good parts in frames", Twips(2400, 5760, 1575, 495),
         true);
-  numberBox(this, "tMinLength", start.tMinLength, Twips(3960, 5760, 615, 375));
+  TextBox(this, OptionFor(&ControlValues::tMinLength), Twips(3960, 5760, 615, 375));
 
-  CheckBoxAt(good, "chOutputGoodFrames", "Output Goodframes", start.chOutputGoodFrames,
-             Twips(240, 6840, 1215, 495));
+  CheckBoxFor(good, OptionFor(&ControlValues::chOutputGoodFrames), "Output Goodframes",
+              Twips(240, 6840, 1215, 495));
   Label(good, "Label8", "Append before trim. Leave blank for none", Twips(240, 7320, 4335, 255));
-  TextBox(good, "tAppendBeforeGood", start.tAppendBeforeGood, Twips(240, 7560, 4335, 375));
+  TextBox(good, OptionFor(&ControlValues::tAppendBeforeGood), Twips(240, 7560, 4335, 375));
   // The two "Cut" sentences end where Label7 begins, so that they never run into its text.
-  Place(new GapLabel(QStringLiteral("Cut             frames before bad frames"), QSize(25, 25),
-                     good),
-        "Label9", Twips(240, 8160, 2880, 255));
-  numberBox(good, "tOffsetBefore", start.tOffsetBefore, Twips(600, 8040, 375, 375));
-  Place(new GapLabel(QStringLiteral("Cut             frames after bad frames"), QSize(25, 25),
-                     good),
-        "Label10", Twips(240, 8640, 2880, 255));
-  numberBox(good, "tOffsetAfter", start.tOffsetAfter, Twips(600, 8520, 375, 375));
-  Place(new GapLabel(QStringLiteral("Ignore offset if there are") + QString(43, u' ') +
-                         QStringLiteral("or less bad frames in a row"),
-                     QSize(33, 21), good),
-        "Label7", Twips(3120, 8040, 1335, 975));
-  numberBox(good, "tExcludeOffset", start.tExcludeOffset, Twips(3840, 8280, 495, 315));
+  gapBoxes_.emplace_back(
+      Place(new GapLabel(QStringLiteral("Cut             frames before bad frames"),
+                         QSize(25, 25), good),
+            "Label9", Twips(240, 8160, 2880, 255)),
+      TextBox(good, OptionFor(&ControlValues::tOffsetBefore), Twips(600, 8040, 375, 375)));
+  gapBoxes_.emplace_back(
+      Place(new GapLabel(QStringLiteral("Cut             frames after bad frames"),
+                         QSize(25, 25), good),
+            "Label10", Twips(240, 8640, 2880, 255)),
+      TextBox(good, OptionFor(&ControlValues::tOffsetAfter), Twips(600, 8520, 375, 375)));
+  gapBoxes_.emplace_back(
+      Place(new GapLabel(QStringLiteral("Ignore offset if there are") + QString(43, u' ') +
+                             QStringLiteral("or less bad frames in a row"),
+                         QSize(33, 21), good),
+            "Label7", Twips(3120, 8040, 1335, 975)),
+      TextBox(good, OptionFor(&ControlValues::tExcludeOffset), Twips(3840, 8280, 495, 315)));
+}
+
+QLineEdit* Form1::TextBox(QWidget* parent, const Option& option, const QRect& client) {
+  auto* box = Place(new QLineEdit(FromBytes(option, ControlValues{}.*option.text), parent),
+                    option.name, client);
+  if (option.kind == OptionKind::kNumericText) box->installEventFilter(this);
+  controls_[OptionIndex(option)] = box;
+  return box;
+}
+
+CheckBox* Form1::CheckBoxFor(QWidget* parent, const Option& option, const char* caption,
+                             const QRect& client) {
+  auto* box = Place(new CheckBox(QString::fromLatin1(caption), parent), option.name, client);
+  box->SetValue(ControlValues{}.*option.check);
+  controls_[OptionIndex(option)] = box;
+  return box;
+}
+
+QWidget* Form1::Control(const Option& option) const { return controls_[OptionIndex(option)]; }
+
+void Form1::Apply(const Option& option, const std::string& text) {
+  if (option.check == nullptr) {
+    static_cast<QLineEdit*>(Control(option))->setText(FromBytes(option, text));
+  } else if (const std::optional<int> value = CheckBoxValue(text)) {
+    static_cast<CheckBox*>(Control(option))->SetValue(*value);
+  }
 }
 
 void Form1::FitFont() {
@@ -275,18 +272,18 @@ void Form1::FitFont() {
 
 ControlValues Form1::Values() const {
   ControlValues values;
-  for (const TextBoxValue& box : kTextBoxes) {
-    const QString text = findChild<QLineEdit*>(QString::fromLatin1(box.name))->text();
-    values.*box.value = box.path ? QFile::encodeName(text).toStdString() : Bytes(text);
-  }
-  for (const auto& [name, value] : kCheckBoxes) {
-    values.*value = findChild<CheckBox*>(QString::fromLatin1(name))->Value();
+  for (const Option& option : kOptions) {
+    if (option.check == nullptr) {
+      values.*option.text = ToBytes(option, static_cast<const QLineEdit*>(Control(option))->text());
+    } else {
+      values.*option.check = static_cast<const CheckBox*>(Control(option))->Value();
+    }
   }
   return values;
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  if (store_) SaveSettings(*this, *store_);
+  if (store_) SaveSettings(*store_, Values());
   event->accept();
 }
 

@@ -5,24 +5,33 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/conversion.h"
+#include "engine/option_table.h"
 #include "settings/settings_store.h"
 
 class QLineEdit;
+class QPushButton;
 
 namespace snipforge {
 
+class CheckBox;
 class Desktop;
+class GapLabel;
 
 // The output path proposed for an input path: everything after the last point of the whole
 // text replaced by "avs", or ".avs" appended when the text has no point.
 [[nodiscard]] QString DeriveOutputPath(const QString& input);
 
 // Every control has its fixed place and is found by its object name (tInput, cStartConv,
-// Label7, ...). Leaving one of the six numeric boxes with text that is not a number shows
-// "ENTER a valid number" and puts the focus back into the box.
+// Label7, ...), an option's control by the name of its row of kOptions. Leaving one of the six
+// numeric boxes with text that is not a number shows "ENTER a valid number" and puts the focus
+// back into the box.
 class Form1 : public QWidget {
   Q_OBJECT
 
@@ -41,6 +50,13 @@ class Form1 : public QWidget {
 
  private:
   void BuildControls();
+  // Sets an option's control from its stored text the way typing does: setting tInput
+  // re-derives tOutput. A check box text other than "0", "1" or "2" leaves the box as it is.
+  void Apply(const Option& option, const std::string& text);
+  QLineEdit* TextBox(QWidget* parent, const Option& option, const QRect& client);
+  CheckBox* CheckBoxFor(QWidget* parent, const Option& option, const char* caption,
+                        const QRect& client);
+  [[nodiscard]] QWidget* Control(const Option& option) const;
   void FitFont();
   void OpenInput();
   void ChooseOutput();
@@ -51,8 +67,14 @@ class Form1 : public QWidget {
 
   Desktop& desktop_;
   std::optional<SettingsFiles> store_;
+  std::array<QWidget*, kOptions.size()> controls_{};  // by the row of kOptions
   QLineEdit* tInput_ = nullptr;
   QLineEdit* tOutput_ = nullptr;
+  QPushButton* cOpen_ = nullptr;
+  QPushButton* cSave_ = nullptr;
+  QPushButton* cAbout_ = nullptr;
+  QPushButton* cStartConv_ = nullptr;
+  std::vector<std::pair<GapLabel*, QLineEdit*>> gapBoxes_;  // a sentence and the box on its gap
   bool returningFocus_ = false;  // set while the check itself moves the focus
   bool checkFailed_ = false;     // set when a check showed its message
 };

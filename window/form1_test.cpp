@@ -11,22 +11,53 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <filesystem>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/test_support.h"
-#include "platform/check_box.h"
+#include "platform/desktop.h"
 #include "platform/qt_test_support.h"
+#include "window/check_box.h"
 #include "window/gap_label.h"
 
 namespace snipforge {
 namespace {
 
 using testing::ReadFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::WriteFile;
+
+// A desktop that answers in the user's place and records what it was asked to show.
+class FakeDesktop final : public Desktop {
+ public:
+  // The answers of the next file dialogs, in turn: a file name, or nothing for a cancel.
+  std::deque<std::optional<QString>> answers;
+  std::vector<QStringList> openFilters;
+  std::vector<QStringList> saveFilters;
+  std::vector<QString> messages;
+  std::vector<QString> abouts;
+
+  std::optional<QString> ChooseFileToOpen(QWidget*, const QStringList& filters) override {
+    openFilters.push_back(filters);
+    return NextAnswer();
+  }
+  std::optional<QString> ChooseFileToSave(QWidget*, const QStringList& filters) override {
+    saveFilters.push_back(filters);
+    return NextAnswer();
+  }
+  void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+  void ShowAbout(QWidget*, const QString& text) override { abouts.push_back(text); }
+
+ private:
+  std::optional<QString> NextAnswer() {
+    if (answers.empty()) return std::nullopt;
+    std::optional<QString> answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+};
 
 class Form1Test : public ::testing::Test {
  protected:
@@ -55,7 +86,7 @@ class Form1Test : public ::testing::Test {
     Settle();
   }
 
-  testing::FakeDesktop desktop_;
+  FakeDesktop desktop_;
   std::unique_ptr<Form1> form_;
 };
 
@@ -281,9 +312,9 @@ TEST_F(Form1Test, TwoBadBoxesDoNotHandTheFocusBackAndForth) {
 }
 
 TEST_F(Form1Test, LeavingABadBoxByClickingAButtonCancelsTheClick) {
-  TempDir dir;
+  TempFolder dir;
   WriteFile(dir.File("frames.txt"), "10\n");
-  Find("tInput")->setText(QFile::decodeName(dir.File("frames.txt").c_str()));
+  Find("tInput")->setText(dir.File("frames.txt"));
   desktop_.answers = {QStringLiteral("/clips/other.txt")};
   Find("tOffsetBefore")->setText(QStringLiteral("7a"));
   for (const char* button : {"cStartConv", "cOpen", "cSave", "cAbout"}) {
@@ -339,9 +370,9 @@ TEST_F(Form1Test, AboutShowsTheVersion) {
 }
 
 TEST_F(Form1Test, StartConvertsWithTheControlsValues) {
-  TempDir dir;
+  TempFolder dir;
   WriteFile(dir.File("frames.txt"), "clip\n10\n11\n");
-  Find("tInput")->setText(QFile::decodeName(dir.File("frames.txt").c_str()));
+  Find("tInput")->setText(dir.File("frames.txt"));
   Find("tOffsetBefore")->setText(QStringLiteral("2"));
   QTest::mouseClick(Find<CheckBox>("chIncText"), Qt::LeftButton);
   Click("cStartConv");
@@ -359,9 +390,9 @@ TEST_F(Form1Test, StartConvertsWithTheControlsValues) {
 }
 
 TEST_F(Form1Test, AFailedStartShowsWhy) {
-  TempDir dir;
+  TempFolder dir;
   const struct {
-    std::string input;
+    QString input;
     const char* message;
   } cases[] = {
       {dir.File("missing.txt"), "invalid filename"},
@@ -370,18 +401,15 @@ TEST_F(Form1Test, AFailedStartShowsWhy) {
   WriteFile(dir.File("words.txt"), "no numbers here\n");
   for (const auto& c : cases) {
     desktop_.messages.clear();
-    Find("tInput")->setText(QFile::decodeName(c.input.c_str()));
+    Find("tInput")->setText(c.input);
     Click("cStartConv");
-    EXPECT_EQ(desktop_.messages, std::vector<QString>{c.message}) << c.input;
+    EXPECT_EQ(desktop_.messages, std::vector<QString>{c.message}) << c.input.toStdString();
   }
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"words.txt"}) << "no script was written";
 }
 
 TEST_F(Form1Test, ValuesTakeEachControlUnderItsOwnName) {
-  const char* names[] = {"tInput", "tOutput", "tAppendBeforeBad", "tAppendBeforeGood",
-                         "tAppendtoBad", "tAppendToGood", "tMinLength", "tNumberOfBlack",
-                         "tNumberofGood", "tOffsetAfter", "tOffsetBefore", "tExcludeOffset"};
-  for (const char* name : names) Find(name)->setText(QString::fromLatin1(name) + "!");
+  for (QLineEdit* box : form_->findChildren<QLineEdit*>()) box->setText(box->objectName() + "!");
   Find<CheckBox>("chIncludeFramenumber")->SetValue(2);
   Find<CheckBox>("chIncText")->SetValue(1);
   Find<CheckBox>("chOutputBadFrames")->SetValue(1);
@@ -420,6 +448,63 @@ TEST_F(Form1Test, TabVisitsTheControlsInTheirOrder) {
                          "chOutputGoodFrames", "tAppendBeforeGood", "tExcludeOffset",
                          "tInput"}));
   EXPECT_TRUE(desktop_.messages.empty());
+}
+
+// The window as the program opens it, with a store of this user's own in a temporary folder: the
+// stored values are loaded before it is shown and saved when it closes.
+class Form1StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::TestApplication(); }
+
+  std::unique_ptr<Form1> Open() { return std::make_unique<Form1>(desktop_, files_); }
+  static void Close(std::unique_ptr<Form1>& window) {
+    window->close();
+    window.reset();
+  }
+  void Store(const std::string& lines) {
+    testing::WritePrivateFile(files_.user, "[Snipforge]\n" + lines);
+  }
+
+  TempFolder dir_;
+  SettingsFiles files_{dir_.File("machine/settings.ini"), dir_.File("user/settings.ini")};
+  FakeDesktop desktop_;
+};
+
+TEST_F(Form1StoreTest, EachControlGetsBackItsOwnValue) {
+  auto window = Open();
+  EXPECT_EQ(window->Values(), ControlValues{});
+  // Every text box gets its own name, so that two values that changed places would show; the
+  // numeric boxes hold text that is not a number, tOutput a path not derived from tInput.
+  for (QLineEdit* box : window->findChildren<QLineEdit*>()) box->setText(box->objectName() + "?");
+  window->findChild<CheckBox*>(QStringLiteral("chIncludeFramenumber"))->SetValue(1);
+  window->findChild<CheckBox*>(QStringLiteral("chIncText"))->SetValue(2);
+  window->findChild<CheckBox*>(QStringLiteral("chOutputBadFrames"))->SetValue(1);
+  window->findChild<CheckBox*>(QStringLiteral("chOutputGoodFrames"))->SetValue(0);
+  const ControlValues set = window->Values();
+  ASSERT_EQ(set.tOutput, "tOutput?");
+  ASSERT_EQ(set.tMinLength, "tMinLength?");
+  Close(window);
+
+  window = Open();
+  EXPECT_EQ(window->Values(), set);
+  EXPECT_TRUE(desktop_.messages.empty());
+}
+
+TEST_F(Form1StoreTest, TOutputFollowsTheRestoredInputUnlessItWasStoredItself) {
+  Store("tInput=/clips/in.txt\n");
+  EXPECT_EQ(Open()->Values().tOutput, "/clips/in.avs");
+  Store("tInput=/clips/in.txt\ntOutput=/elsewhere/out.avs\n");
+  EXPECT_EQ(Open()->Values().tOutput, "/elsewhere/out.avs");
+  Store("tOutput=\ntInput=/clips/in.txt\n");
+  EXPECT_EQ(Open()->Values().tOutput, "") << "an empty stored tOutput wins as well";
+}
+
+TEST_F(Form1StoreTest, AStoredCheckBoxTextThatIsNoValueLeavesTheBox) {
+  Store("chOutputGoodFrames=2\nchIncText=1\nchOutputBadFrames=x\n");
+  const ControlValues values = Open()->Values();
+  EXPECT_EQ(values.chOutputGoodFrames, 2);
+  EXPECT_EQ(values.chIncText, 1);
+  EXPECT_EQ(values.chOutputBadFrames, 0);
 }
 
 }  // namespace

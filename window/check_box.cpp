@@ -1,4 +1,4 @@
-#include "platform/check_box.h"
+#include "window/check_box.h"
 
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>

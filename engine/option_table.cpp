@@ -1,0 +1,49 @@
+#include "engine/option_table.h"
+
+namespace snipforge {
+namespace {
+
+// Each row holds the one member its kind needs, and no two rows share a name or a member.
+constexpr bool RowsAreWhole() {
+  for (std::size_t i = 0; i < kOptions.size(); ++i) {
+    const Option& row = kOptions[i];
+    if ((row.kind == OptionKind::kCheckBox) != (row.check != nullptr) ||
+        (row.text == nullptr) == (row.check == nullptr) ||
+        (row.path && row.kind != OptionKind::kText)) {
+      return false;
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      const Option& other = kOptions[j];
+      if (other.name == row.name || (row.text != nullptr && other.text == row.text) ||
+          (row.check != nullptr && other.check == row.check)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+static_assert(RowsAreWhole());
+
+}  // namespace
+
+std::string OptionText(const ControlValues& values, const Option& option) {
+  if (option.check != nullptr) return std::to_string(values.*option.check);
+  return values.*option.text;
+}
+
+bool SetOptionText(ControlValues& values, const Option& option, std::string_view text) {
+  if (option.check == nullptr) {
+    values.*option.text = std::string(text);
+    return true;
+  }
+  const std::optional<int> value = CheckBoxValue(text);
+  if (value) values.*option.check = *value;
+  return value.has_value();
+}
+
+std::optional<int> CheckBoxValue(std::string_view text) {
+  if (text.size() != 1 || text[0] < '0' || text[0] > '2') return std::nullopt;
+  return text[0] - '0';
+}
+
+}  // namespace snipforge

@@ -1,0 +1,61 @@
+#include "platform/qt_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include "engine/option_table.h"
+
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace snipforge {
+
+void PrintTo(const ControlValues& values, std::ostream* out) {
+  for (const Option& option : kOptions) {
+    *out << '\n' << option.name << '=' << ::testing::PrintToString(OptionText(values, option));
+  }
+}
+
+namespace testing {
+
+QApplication& TestApplication() {
+  static int argc = 1;
+  static char name[] = "snipforge_tests";
+  static char* argv[] = {name, nullptr};
+  static auto* application = new QApplication(argc, argv);
+  return *application;
+}
+
+std::vector<std::string> TempFolder::Names() const {
+  std::vector<std::string> names;
+  const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+  for (const QString& name : QDir(dir_.path()).entryList(all, QDir::Name)) {
+    names.push_back(QFile::encodeName(name).toStdString());
+  }
+  return names;
+}
+
+void WriteFile(const QString& path, const std::string& bytes) {
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  }
+}
+
+void WritePrivateFile(const QString& path, const std::string& bytes) {
+  const QFileInfo file(path);
+  QDir().mkdir(file.absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  WriteFile(path, bytes);
+  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+std::string ReadFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll().toStdString();
+}
+
+}  // namespace testing
+}  // namespace snipforge
