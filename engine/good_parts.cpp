@@ -1,5 +1,7 @@
 #include "engine/good_parts.h"
 
+#include <algorithm>
+
 namespace snipforge {
 namespace {
 
@@ -57,11 +59,27 @@ StepError WriteGoodParts(const FrameList& list, const ConversionOptions& options
   const std::int32_t n = list.UpperBound();
   const std::int16_t exclude = options.ExcludeOffset;
   const double m = numbers.minLength;
+  // Without negative values every frame some cut reaches stays out, even where a long run's
+  // offset reaches past a neighbouring short run. A negative value widens each stretch between
+  // two neighbours on its own terms, so there a stretch is bounded by those two alone.
+  const bool cutsReachAcross = numbers.before >= 0 && numbers.after >= 0 && m >= 0;
   const auto frame = [&](std::int32_t r) { return static_cast<double>(list[r]); };
   RunLengthCursor runs(list);
-  // The first and the last frame entry r cuts.
+  RunLengthCursor ahead(list);
+  std::int32_t nextWithOffsets = 1;
+
+  // The first frame cut by entry r or, when cuts reach across, by any entry from r on: past
+  // entry r only the next entry with offsets can reach further back.
   const auto cutStart = [&](std::int32_t r, bool offsets) {
-    return offsets ? frame(r) - numbers.before : frame(r);
+    double start = offsets ? frame(r) - numbers.before : frame(r);
+    if (cutsReachAcross && exclude != 0) {
+      nextWithOffsets = std::max(nextWithOffsets, r);
+      while (nextWithOffsets <= n && !HasOffsets(ahead, nextWithOffsets, exclude)) {
+        ++nextWithOffsets;
+      }
+      if (nextWithOffsets <= n) start = std::min(start, frame(nextWithOffsets) - numbers.before);
+    }
+    return start;
   };
   const auto cutEnd = [&](std::int32_t r, bool offsets) {
     return offsets ? frame(r) + numbers.after : frame(r);
@@ -82,7 +100,7 @@ StepError WriteGoodParts(const FrameList& list, const ConversionOptions& options
     script.WriteLine("Trim(0,-1)++\\");
   }
 
-  // The last frame cut by the entry before.
+  // The last frame cut so far, or by the entry before when cuts do not reach across.
   double lastCut = cutEnd(1, offsets);
   for (std::int32_t r = 2; r <= n; ++r) {
     offsets = HasOffsets(runs, r, exclude);
@@ -96,7 +114,7 @@ StepError WriteGoodParts(const FrameList& list, const ConversionOptions& options
       script.WriteLine(line);
     }
     const double end = cutEnd(r, offsets);
-    lastCut = end;
+    lastCut = cutsReachAcross ? std::max(lastCut, end) : end;
   }
 
   line = "trim(";

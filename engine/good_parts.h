@@ -14,7 +14,11 @@ namespace snipforge {
 [[nodiscard]] StepError CheckGoodPartOptions(const FrameList& list,
                                              const ConversionOptions& options);
 
-// Appends the expression for a normalised list with n >= 1. Fails as CheckGoodPartOptions.
+// Appends the expression for a normalised list with n >= 1: each bad frame cuts itself and,
+// unless its run is short, the offsets around it; the expression keeps the head before the
+// first frame cut, every stretch between cut frames longer than MinLength, and the tail after
+// the last frame cut. With a negative offset or minimum length each stretch is instead taken
+// between two neighbouring bad frames alone. Fails as CheckGoodPartOptions.
 [[nodiscard]] StepError WriteGoodParts(const FrameList& list, const ConversionOptions& options,
                                        ScriptStream& script);
 

@@ -102,6 +102,18 @@ TEST(WriteGoodPartsTest, WritesTheGoodStretchesBetweenTheCuts) {
       {"lone frame 0", MakeFrameList({0}), {}, "trim( 1,0)\r\n"},
       {"top of the 32-bit range", MakeFrameList({2147483646, 2147483647}), {},
        "Trim(0,-1)++trim(1, 2147483645)++\\\r\ntrim( 2147483648,0)\r\n"},
+      {"cut before a long run reaches past a short run to the head", MakeFrameList({7, 11, 12, 17}),
+       {"5", "5", "0", "1"}, "Trim(0,-1)++trim(1, 5)++\\\r\ntrim( 18,0)\r\n"},
+      {"cut after a long run reaches past a short run to the tail",
+       MakeFrameList({10, 11, 12, 14}), {"0", "5", "0", "1"},
+       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 18,0)\r\n"},
+      {"cut before a long run reaches past a short run into a middle line",
+       MakeFrameList({3, 20, 24, 25, 26, 40}), {"5", "5", "0", "1"},
+       "Trim(0,-1)++trim(1, 2)++\\\r\ntrim( 4, 18)++\\\r\ntrim( 32, 39)++\\\r\n"
+       "trim( 41,0)\r\n"},
+      {"a negative value keeps the stretches between neighbours", MakeFrameList({7, 11, 12, 17}),
+       {"5", "-1", "0", "1"},
+       "Trim(0,-1)++trim(1, 6)++\\\r\ntrim( 12, 16)++\\\r\ntrim( 18,0)\r\n"},
   };
   for (const auto& c : cases) {
     const testing::Written written = Good(c.list, c.settings);
