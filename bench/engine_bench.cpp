@@ -41,9 +41,9 @@ ConversionOptions Options(const std::string& exclude) {
   controls.tOffsetAfter = "3";
   controls.tMinLength = "5";
   controls.tExcludeOffset = exclude;
-  ConversionOptions options;
-  if (CaptureOptions(controls, options)) std::abort();
-  return options;
+  CapturedOptions captured = CaptureOptions(controls);
+  if (captured.error) std::abort();
+  return captured.options;
 }
 
 void BM_NumberTest(benchmark::State& state) {

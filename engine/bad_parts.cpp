@@ -1,7 +1,6 @@
 #include "engine/bad_parts.h"
 
 #include <cstdint>
-#include <optional>
 
 namespace snipforge {
 namespace {
@@ -29,46 +28,47 @@ std::string WithLeadingPoint(std::string_view suffix) {
   return withPoint;
 }
 
+StepError CheckBadPartOptions(const FrameList& list, const ConversionOptions& options) {
+  const std::int32_t n = list.UpperBound();
+  if (n >= 2) {
+    if (auto error = options.MinLength.CheckNumber()) return error;
+  }
+  if (n == 0) return std::nullopt;
+  if (auto error = options.NumberOfBlack.CheckNumber()) return error;
+  return *options.NumberOfBlack.Value() > 0 ? options.NumberOfBlack.CheckWholeNumber()
+                                            : std::nullopt;
+}
+
 StepError WriteBadParts(const FrameList& list, const ConversionOptions& options,
                         ScriptStream& script) {
+  if (auto error = CheckBadPartOptions(list, options)) return error;
   const std::string badSuffix = WithLeadingPoint(options.AppendToBad);
   const std::string goodSuffix = WithLeadingPoint(options.AppendToGood);
   const std::int64_t k = options.NumberOfGood;
   const std::int32_t n = list.UpperBound();
-  std::optional<std::int32_t> partStart;
-  std::optional<std::int32_t> partEnd;
+  const double minLength = n >= 2 ? *options.MinLength.Value() : 0;
+  const double black = n >= 1 ? *options.NumberOfBlack.Value() : 0;
   std::string piece;
 
   // True when more than the minimum length of good frames lies between the two frames.
-  bool failed = false;
   const auto gapSplits = [&](std::int32_t earlier, std::int32_t later) {
-    const std::optional<double>& minLength = options.MinLength.Value();
-    if (!minLength) {
-      failed = true;
-      return false;
-    }
-    return static_cast<double>(later) - 1 - *minLength > static_cast<double>(earlier);
+    return static_cast<double>(later) - 1 - minLength > static_cast<double>(earlier);
   };
 
   if (options.IncludeFrameNumber) script.WriteLine("showframenumber");
   script.Write(options.AppendBeforeBad);
 
+  // A part starts at the first frame and behind every gap that splits; it ends before such a
+  // gap and at the last frame, and is written the moment it ends.
+  std::int32_t partStart = 0;
+  bool split = true;
   for (std::int32_t r = 1; r <= n; ++r) {
-    if (r == 1) {
-      partStart = list[1];
-    } else if (!partStart && gapSplits(list[r - 1], list[r])) {
-      partStart = list[r];
-    }
-    if (r == n) {
-      partEnd = list[n];
-    } else if (!partEnd && gapSplits(list[r], list[r + 1])) {
-      partEnd = list[r];
-    }
-    if (failed) return options.MinLength.NotANumber();
-    if (!partStart || !partEnd) continue;
+    if (split) partStart = list[r];
+    split = r == n || gapSplits(list[r], list[r + 1]);
+    if (!split) continue;
 
-    const std::int64_t s = *partStart;
-    const std::int64_t e = *partEnd;
+    const std::int64_t s = partStart;
+    const std::int64_t e = list[r];
     if (k > 0 && s - k > -1) {
       piece.clear();
       AppendTrim(piece, s - k - 1, s - 1);
@@ -86,17 +86,13 @@ StepError WriteBadParts(const FrameList& list, const ConversionOptions& options,
       piece += goodSuffix;
       script.Write(piece);
     }
-    const std::optional<double>& black = options.NumberOfBlack.Value();
-    if (!black) return options.NumberOfBlack.NotANumber();
-    if (*black > 0) {
+    if (black > 0) {
       piece = "++Trim(0,-";
-      AppendScriptNumber(piece, *black);
+      AppendScriptNumber(piece, black);
       piece += ").blankclip";
       script.Write(piece);
     }
     script.WriteLine(r < n ? "++\\" : "");
-    partStart.reset();
-    partEnd.reset();
   }
   return std::nullopt;
 }

@@ -11,9 +11,14 @@
 
 namespace snipforge {
 
+// Reads the options the expression for this list uses, before anything is written: fails when
+// the minimum length (used when n >= 2) or the number of black frames (used when n >= 1) is not
+// a number, or the number of black frames is above 0 and not whole.
+[[nodiscard]] StepError CheckBadPartOptions(const FrameList& list,
+                                            const ConversionOptions& options);
+
 // Appends the expression for a normalised list, one line per bad part, each part streamed out
-// as it is found. Fails when the minimum length or the number of black frames is not a number
-// where it is needed.
+// as it is found. Fails as CheckBadPartOptions.
 [[nodiscard]] StepError WriteBadParts(const FrameList& list, const ConversionOptions& options,
                                       ScriptStream& script);
 

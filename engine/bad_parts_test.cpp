@@ -30,10 +30,10 @@ testing::Written Bad(const FrameList& list, const Settings& settings) {
   controls.tAppendtoBad = settings.badSuffix;
   controls.tAppendBeforeBad = settings.prefix;
   controls.chIncludeFramenumber = settings.frameNumber;
-  ConversionOptions options;
-  EXPECT_FALSE(CaptureOptions(controls, options));
+  const CapturedOptions captured = CaptureOptions(controls);
+  EXPECT_FALSE(captured.error);
   return testing::WriteScript(
-      [&](ScriptStream& script) { return WriteBadParts(list, options, script); });
+      [&](ScriptStream& script) { return WriteBadParts(list, captured.options, script); });
 }
 
 const std::string kGood = "subtitle(\"GOOD\",x=-1,size=34)";
@@ -70,10 +70,12 @@ TEST(WriteBadPartsTest, WritesEachBadPartWithItsContext) {
       {"negative black frames", MakeFrameList({10}), {"0", "0", "-1"}, "trim( 10, 10).J\r\n"},
       {"black frames written as a number", MakeFrameList({10}), {"0", "0", "01"},
        "trim( 10, 10).J++Trim(0,- 1).blankclip\r\n"},
-      {"fractional black frames", MakeFrameList({10}), {"0", "0", "2.5"},
-       "trim( 10, 10).J++Trim(0,- 2.5).blankclip\r\n"},
       {"black frames in exponent form", MakeFrameList({10}), {"0", "0", "1e1"},
        "trim( 10, 10).J++Trim(0,- 10).blankclip\r\n"},
+      {"whole black frames with a point and a sign", MakeFrameList({10}), {"0", "0", "+2.0"},
+       "trim( 10, 10).J++Trim(0,- 2).blankclip\r\n"},
+      {"fractional black frames below 0 are not written", MakeFrameList({10}), {"0", "0", "-0.5"},
+       "trim( 10, 10).J\r\n"},
       {"minimum 0 splits at one good frame", MakeFrameList({10, 12}), {"0"},
        "trim( 10, 10).J++\\\r\ntrim( 12, 12).J\r\n"},
       {"minimum 1 keeps one good frame inside", MakeFrameList({10, 12}), {"1"}, "trim( 10, 12).J\r\n"},
@@ -115,6 +117,8 @@ TEST(WriteBadPartsTest, OptionTextFailsWhereItIsUsed) {
       {"the minimum is read before the black frames", MakeFrameList({10, 20}), {"m", "0", "x"},
        "minimum length of good parts \"m\" is not a number"},
       {"black frames not read without parts", FrameList(), {"m", "0", "x"}, std::nullopt},
+      {"fractional black frames", MakeFrameList({10}), {"0", "0", "2.5"},
+       "number of black frames \"2.5\" must be a whole number"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Bad(c.list, c.settings).error, c.error) << c.name;

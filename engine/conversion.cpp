@@ -14,6 +14,16 @@ namespace {
 
 RunOutcome Failed(std::string message) { return {false, std::move(message)}; }
 
+// Reads every option the enabled expressions use for this list, so that a value a script
+// cannot hold stops the run before any file is created.
+StepError CheckWrittenOptions(const FrameList& list, const ConversionOptions& options) {
+  if (options.OutputGoodFrames) {
+    if (auto error = CheckGoodPartOptions(list, options)) return error;
+  }
+  if (options.OutputBadFrames) return CheckBadPartOptions(list, options);
+  return std::nullopt;
+}
+
 RunOutcome Convert(const ControlValues& controls) {
   FrameListFile input = ReadFrameList(controls.tInput);
   if (input.error) return Failed(*input.error);
@@ -23,8 +33,10 @@ RunOutcome Convert(const ControlValues& controls) {
   }
   NormaliseFrameList(list);
 
-  ConversionOptions options;
-  if (auto error = CaptureOptions(controls, options)) return Failed(*error);
+  const CapturedOptions captured = CaptureOptions(controls);
+  if (captured.error) return Failed(*captured.error);
+  const ConversionOptions& options = captured.options;
+  if (auto error = CheckWrittenOptions(list, options)) return Failed(*error);
 
   // Until Close succeeds the script lives in a temporary file, which the stream removes on
   // every early return; the file at the output path changes only when the whole run succeeds.

@@ -1,6 +1,6 @@
 // The option values one conversion works with, captured from the window's controls. Numeric
-// options stay text until a formula needs them, so a text that is not a number fails only where
-// it is used.
+// options stay text until a writer needs them, so a text that is not a number fails only when
+// the run uses it.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +26,10 @@ class NumericText {
     if (!value_) value_ = NumberValue(text_);
     return *value_;
   }
-  // The message for a text that is not a number.
-  [[nodiscard]] std::string NotANumber() const;
+  // Nullopt when the text has a value; otherwise the message: not a number, or out of range.
+  [[nodiscard]] StepError CheckNumber() const;
+  // As CheckNumber, and fails for a value that is not whole: a number a trim will hold.
+  [[nodiscard]] StepError CheckWholeNumber() const;
   [[nodiscard]] const std::string& text() const { return text_; }
 
  private:
@@ -55,8 +57,14 @@ struct ConversionOptions {
   bool IncludeFrameNumber = false;
 };
 
-// Fills `options` from the controls, in the order the fields are listed; fails when
+// The options of one run, or the message of the first control that cannot be captured.
+struct CapturedOptions {
+  ConversionOptions options;
+  StepError error;
+};
+
+// The options from the controls, taken in the order the fields are listed; fails when
 // tNumberofGood or tExcludeOffset is not a number in the 16-bit range.
-[[nodiscard]] StepError CaptureOptions(const ControlValues& controls, ConversionOptions& options);
+[[nodiscard]] CapturedOptions CaptureOptions(const ControlValues& controls);
 
 }  // namespace snipforge

@@ -86,6 +86,33 @@ TEST_F(RunConversionTest, BothExpressionsEachWriteTheFrameNumberLine) {
             "++Trim(0,- 1).blankclip\r\n");
 }
 
+TEST_F(RunConversionTest, OptionsOfADisabledExpressionAreNotRead) {
+  const struct {
+    std::string name;
+    void (*change)(ControlValues&);
+    std::string script;
+  } cases[] = {
+      {"offsets with the good part off",
+       [](ControlValues& c) {
+         c.chOutputGoodFrames = 0;
+         c.chOutputBadFrames = 1;
+         c.tNumberofGood = "0";
+         c.tOffsetBefore = "2.5";
+         c.tOffsetAfter = "x";
+       },
+       "Junk=trim( 10, 10).subtitle(\"JUNK\",x=-1,size=34)++Trim(0,- 1).blankclip\r\n"},
+      {"black frames with the review off", [](ControlValues& c) { c.tNumberOfBlack = "1.5"; },
+       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n"},
+  };
+  for (const auto& c : cases) {
+    ControlValues controls = Controls("10\n");
+    c.change(controls);
+    const RunOutcome outcome = RunConversion(controls);
+    EXPECT_TRUE(outcome.ok) << c.name << ": " << outcome.message;
+    EXPECT_EQ(Output(), c.script) << c.name;
+  }
+}
+
 TEST_F(RunConversionTest, OutputMayReplaceTheInput) {
   ControlValues controls = Controls("note\n10\n");
   controls.tOutput = controls.tInput;
@@ -145,6 +172,18 @@ TEST_F(RunConversionTest, AFailedRunLeavesEveryFileAsItWas) {
          c.tNumberOfBlack = std::string("1\0", 2);
        },
        "number of black frames \"1?\" is not a number"},
+      {"a fraction stops the run before the output is tried", "1\n",
+       [](ControlValues& c) {
+         c.tOffsetAfter = "2.5";
+         c.tOutput += ".d/out.avs";
+       },
+       "frames to cut after bad frames \"2.5\" must be a whole number"},
+      {"fractional black frames", "1\n",
+       [](ControlValues& c) {
+         c.chOutputBadFrames = 1;
+         c.tNumberOfBlack = "0.5";
+       },
+       "number of black frames \"0.5\" must be a whole number"},
       {"output in a missing folder", "1\n",
        [](ControlValues& c) { c.tOutput = c.tOutput + ".d/out.avs"; },
        "cannot write out.avs: No such file or directory"},

@@ -1,53 +1,96 @@
 #include "engine/good_parts.h"
 
+#include <algorithm>
+
 namespace snipforge {
 namespace {
 
-// A working offset: the number 0, or the option's value, read where a formula first needs it.
-class WorkingOffset {
- public:
-  explicit WorkingOffset(const NumericText& option) : option_(option) {}
-  void UseOption(bool use) { useOption_ = use; }
-  // False when the option's text is not a number.
-  [[nodiscard]] bool Read(double& value) const {
-    if (!useOption_) {
-      value = 0;
-      return true;
-    }
-    const std::optional<double>& number = option_.Value();
-    if (number) value = *number;
-    return number.has_value();
-  }
-
- private:
-  const NumericText& option_;
-  bool useOption_ = true;
+// The numbers the expression is computed from; an option the list does not use stays 0.
+struct GoodPartNumbers {
+  double before = 0;
+  double after = 0;
+  double minLength = 0;
+  StepError error;
 };
+
+// True for an entry whose own offsets are used: every entry while ExcludeOffset is 0, otherwise
+// one in a run longer than ExcludeOffset. Asks the cursor only in the second case.
+bool HasOffsets(RunLengthCursor& runs, std::int32_t r, std::int16_t exclude) {
+  return exclude == 0 || runs.RunLength(r) > exclude;
+}
+
+// Reads the options in the order the expression first needs them: the offset before, the
+// minimum length, the offset after.
+GoodPartNumbers ReadNumbers(const FrameList& list, const ConversionOptions& options) {
+  const std::int32_t n = list.UpperBound();
+  RunLengthCursor runs(list);
+  bool offsetsUsed = false;
+  for (std::int32_t r = 1; r <= n && !offsetsUsed; ++r) {
+    offsetsUsed = HasOffsets(runs, r, options.ExcludeOffset);
+  }
+  GoodPartNumbers numbers;
+  if (offsetsUsed) {
+    numbers.error = options.OffsetBefore.CheckWholeNumber();
+    if (numbers.error) return numbers;
+    numbers.before = *options.OffsetBefore.Value();
+  }
+  if (n >= 2) {
+    numbers.error = options.MinLength.CheckNumber();
+    if (numbers.error) return numbers;
+    numbers.minLength = *options.MinLength.Value();
+  }
+  if (offsetsUsed) {
+    numbers.error = options.OffsetAfter.CheckWholeNumber();
+    if (!numbers.error) numbers.after = *options.OffsetAfter.Value();
+  }
+  return numbers;
+}
 
 }  // namespace
 
+StepError CheckGoodPartOptions(const FrameList& list, const ConversionOptions& options) {
+  return ReadNumbers(list, options).error;
+}
+
 StepError WriteGoodParts(const FrameList& list, const ConversionOptions& options,
                          ScriptStream& script) {
+  const GoodPartNumbers numbers = ReadNumbers(list, options);
+  if (numbers.error) return numbers.error;
   const std::int32_t n = list.UpperBound();
-  const bool exclude = options.ExcludeOffset != 0;
-  RunLengthCursor runs(list);
-  const auto isShort = [&](std::int32_t r) { return runs.RunLength(r) <= options.ExcludeOffset; };
+  const std::int16_t exclude = options.ExcludeOffset;
+  const double m = numbers.minLength;
+  // Without negative values every frame some cut reaches stays out, even where a long run's
+  // offset reaches past a neighbouring short run. A negative value widens each stretch between
+  // two neighbours on its own terms, so there a stretch is bounded by those two alone.
+  const bool cutsReachAcross = numbers.before >= 0 && numbers.after >= 0 && m >= 0;
   const auto frame = [&](std::int32_t r) { return static_cast<double>(list[r]); };
-  WorkingOffset before(options.OffsetBefore);
-  WorkingOffset after(options.OffsetAfter);
-  double b = 0;
-  double a = 0;
+  RunLengthCursor runs(list);
+  RunLengthCursor ahead(list);
+  std::int32_t nextWithOffsets = 1;
+
+  // The first frame cut by entry r or, when cuts reach across, by any entry from r on: past
+  // entry r only the next entry with offsets can reach further back.
+  const auto cutStart = [&](std::int32_t r, bool offsets) {
+    double start = offsets ? frame(r) - numbers.before : frame(r);
+    if (cutsReachAcross && exclude != 0) {
+      nextWithOffsets = std::max(nextWithOffsets, r);
+      while (nextWithOffsets <= n && !HasOffsets(ahead, nextWithOffsets, exclude)) {
+        ++nextWithOffsets;
+      }
+      if (nextWithOffsets <= n) start = std::min(start, frame(nextWithOffsets) - numbers.before);
+    }
+    return start;
+  };
+  const auto cutEnd = [&](std::int32_t r, bool offsets) {
+    return offsets ? frame(r) + numbers.after : frame(r);
+  };
   std::string line;
 
   if (options.IncludeFrameNumber) script.WriteLine("showframenumber");
   script.Write(options.AppendBeforeGood);
 
-  if (exclude && isShort(1)) {
-    before.UseOption(false);
-    after.UseOption(false);
-  }
-  if (!before.Read(b)) return options.OffsetBefore.NotANumber();
-  const double x = frame(1) - b - 1;
+  bool offsets = HasOffsets(runs, 1, exclude);
+  const double x = cutStart(1, offsets) - 1;
   if (x > 0) {
     line = "Trim(0,-1)++trim(1,";
     AppendScriptNumber(line, x);
@@ -57,26 +100,25 @@ StepError WriteGoodParts(const FrameList& list, const ConversionOptions& options
     script.WriteLine("Trim(0,-1)++\\");
   }
 
+  // The last frame cut so far, or by the entry before when cuts do not reach across.
+  double lastCut = cutEnd(1, offsets);
   for (std::int32_t r = 2; r <= n; ++r) {
-    if (exclude) before.UseOption(!isShort(r));
-    if (!before.Read(b)) return options.OffsetBefore.NotANumber();
-    const std::optional<double>& m = options.MinLength.Value();
-    if (!m) return options.MinLength.NotANumber();
-    if (!after.Read(a)) return options.OffsetAfter.NotANumber();
-    if (frame(r) - b - *m - 1 > frame(r - 1) + a) {
+    offsets = HasOffsets(runs, r, exclude);
+    const double start = cutStart(r, offsets);
+    if (start - m - 1 > lastCut) {
       line = "trim(";
-      AppendScriptNumber(line, frame(r - 1) + a + 1);
+      AppendScriptNumber(line, lastCut + 1);
       line += ',';
-      AppendScriptNumber(line, frame(r) - b - 1);
+      AppendScriptNumber(line, start - 1);
       line += ")++\\";
       script.WriteLine(line);
     }
-    if (exclude) after.UseOption(!isShort(r));
+    const double end = cutEnd(r, offsets);
+    lastCut = cutsReachAcross ? std::max(lastCut, end) : end;
   }
 
-  if (!after.Read(a)) return options.OffsetAfter.NotANumber();
   line = "trim(";
-  AppendScriptNumber(line, frame(n) + a + 1);
+  AppendScriptNumber(line, lastCut + 1);
   line += ",0)";
   script.WriteLine(line);
   return std::nullopt;

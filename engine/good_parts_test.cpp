@@ -28,10 +28,10 @@ testing::Written Good(const FrameList& list, const Settings& settings) {
   controls.tExcludeOffset = settings.exclude;
   controls.tAppendBeforeGood = settings.prefix;
   controls.chIncludeFramenumber = settings.frameNumber;
-  ConversionOptions options;
-  EXPECT_FALSE(CaptureOptions(controls, options));
+  const CapturedOptions captured = CaptureOptions(controls);
+  EXPECT_FALSE(captured.error);
   return testing::WriteScript(
-      [&](ScriptStream& script) { return WriteGoodParts(list, options, script); });
+      [&](ScriptStream& script) { return WriteGoodParts(list, captured.options, script); });
 }
 
 TEST(WriteGoodPartsTest, WritesTheGoodStretchesBetweenTheCuts) {
@@ -91,15 +91,29 @@ TEST(WriteGoodPartsTest, WritesTheGoodStretchesBetweenTheCuts) {
       {"negative offsets widen the stretches", MakeFrameList({10, 20}), {"-1", "-2"},
        "Trim(0,-1)++trim(1, 10)++\\\r\ntrim( 9, 20)++\\\r\ntrim( 19,0)\r\n"},
       {"a negative bound keeps its minus sign", MakeFrameList({0}), {"0", "-5"}, "trim(-4,0)\r\n"},
-      {"fractional offsets", MakeFrameList({10}), {"0.5", "1.25"},
-       "Trim(0,-1)++trim(1, 8.5)++\\\r\ntrim( 12.25,0)\r\n"},
-      {"offsets in exponent form", MakeFrameList({10}), {"2e0", " +3 "},
+      {"whole offsets in other forms", MakeFrameList({10}), {"2e0", " +3.0 "},
        "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 14,0)\r\n"},
+      {"a fractional minimum is only compared", MakeFrameList({10, 16, 23}), {"0", "0", "5.5"},
+       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 17, 22)++\\\r\ntrim( 24,0)\r\n"},
+      {"offsets of short runs only are never read", MakeFrameList({10, 20}), {"2.5", "x", "0", "1"},
+       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11, 19)++\\\r\ntrim( 21,0)\r\n"},
       {"lone frame 0 with a prefix", MakeFrameList({0}), {"0", "0", "0", "0", "Clip="},
        "Clip=trim( 1,0)\r\n"},
       {"lone frame 0", MakeFrameList({0}), {}, "trim( 1,0)\r\n"},
       {"top of the 32-bit range", MakeFrameList({2147483646, 2147483647}), {},
        "Trim(0,-1)++trim(1, 2147483645)++\\\r\ntrim( 2147483648,0)\r\n"},
+      {"cut before a long run reaches past a short run to the head", MakeFrameList({7, 11, 12, 17}),
+       {"5", "5", "0", "1"}, "Trim(0,-1)++trim(1, 5)++\\\r\ntrim( 18,0)\r\n"},
+      {"cut after a long run reaches past a short run to the tail",
+       MakeFrameList({10, 11, 12, 14}), {"0", "5", "0", "1"},
+       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 18,0)\r\n"},
+      {"cut before a long run reaches past a short run into a middle line",
+       MakeFrameList({3, 20, 24, 25, 26, 40}), {"5", "5", "0", "1"},
+       "Trim(0,-1)++trim(1, 2)++\\\r\ntrim( 4, 18)++\\\r\ntrim( 32, 39)++\\\r\n"
+       "trim( 41,0)\r\n"},
+      {"a negative value keeps the stretches between neighbours", MakeFrameList({7, 11, 12, 17}),
+       {"5", "-1", "0", "1"},
+       "Trim(0,-1)++trim(1, 6)++\\\r\ntrim( 12, 16)++\\\r\ntrim( 18,0)\r\n"},
   };
   for (const auto& c : cases) {
     const testing::Written written = Good(c.list, c.settings);
@@ -132,8 +146,14 @@ TEST(WriteGoodPartsTest, OptionTextFailsOnlyWhereAFormulaUsesIt) {
        "minimum length of good parts \"m\" is not a number"},
       {"offset after read by the first middle line", MakeFrameList({10, 20}), {"0", "a", "0"},
        "frames to cut after bad frames \"a\" is not a number"},
-      {"huge exponents are not numbers", MakeFrameList({10}), {"1e999"},
-       "frames to cut before bad frames \"1e999\" is not a number"},
+      {"huge exponents are out of range", MakeFrameList({10}), {"1e999"},
+       "frames to cut before bad frames \"1e999\" is out of range"},
+      {"fractional offset before", MakeFrameList({10}), {"2.5"},
+       "frames to cut before bad frames \"2.5\" must be a whole number"},
+      {"fractional offset after", MakeFrameList({10}), {"0", "-0.25"},
+       "frames to cut after bad frames \"-0.25\" must be a whole number"},
+      {"fractional offset of a long run", MakeFrameList({10, 20, 21}), {"0", "1e-1", "0", "1"},
+       "frames to cut after bad frames \"1e-1\" must be a whole number"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Good(c.list, c.settings).error, c.error) << c.name;

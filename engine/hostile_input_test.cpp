@@ -65,7 +65,9 @@ TEST(HostileInputTest, GivesTheExactScriptOrAClearMessage) {
                     "\"JUNK\",x=-1,size=34)++trim( 6, 9).subtitle(\"GOOD\",x=-1,size=34)++"
                     "Trim(0,- 1).blankclip\r\n"},
       {"offset beyond a double", "5\n", WithOption(&ControlValues::tOffsetBefore, "1e400"), false,
-       "frames to cut before bad frames \"1e400\" is not a number"},
+       "frames to cut before bad frames \"1e400\" is out of range"},
+      {"exclude beyond a double", "5\n", WithOption(&ControlValues::tExcludeOffset, "-1e400"),
+       false, "bad frames in a row without offset \"-1e400\" is out of range (-32768 to 32767)"},
       {"offset too small for a double reads as 0", "5\n",
        WithOption(&ControlValues::tOffsetAfter, "1e-400"), true,
        head + "Junk=trim( 1, 4).subtitle(\"GOOD\",x=-1,size=34)++trim( 5, 5).subtitle("
