@@ -22,26 +22,6 @@ std::string ChangedWhileRead(const std::string& name) {
   return name + " changed while it was being read; try again";
 }
 
-// Adds a line to a digest of text lines, a word at a time: enough to tell that a file changed
-// between two reads, at little cost for a long line.
-std::uint64_t AddToDigest(std::uint64_t digest, std::string_view line) {
-  const auto mix = [&digest](std::uint64_t word) {
-    digest = (digest ^ word) * 0x9E3779B97F4A7C15u;
-    digest ^= digest >> 29;
-  };
-  std::size_t i = 0;
-  for (; i + 8 <= line.size(); i += 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, line.data() + i, 8);
-    mix(word);
-  }
-  std::uint64_t tail = 0;
-  if (i < line.size()) std::memcpy(&tail, line.data() + i, line.size() - i);
-  mix(tail);
-  mix(line.size());
-  return digest;
-}
-
 FrameListFile ReadFailure(std::string message) {
   FrameListFile failed;
   failed.error = std::move(message);
@@ -68,6 +48,38 @@ Run RunAround(const FrameList& list, std::int32_t r) {
 
 }  // namespace
 
+void LineDigest::Add(std::string_view bytes) {
+  length_ += bytes.size();
+  if (carried_ > 0) {
+    const std::size_t taken = std::min(bytes.size(), sizeof carry_ - carried_);
+    std::memcpy(reinterpret_cast<char*>(&carry_) + carried_, bytes.data(), taken);
+    carried_ += taken;
+    bytes.remove_prefix(taken);
+    if (carried_ < sizeof carry_) return;
+    Mix(std::exchange(carry_, 0));
+    carried_ = 0;
+  }
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + i, 8);
+    Mix(word);
+  }
+  carried_ = bytes.size() - i;
+  std::memcpy(&carry_, bytes.data() + i, carried_);
+}
+
+void LineDigest::EndLine() {
+  Mix(std::exchange(carry_, 0));  // the bytes beyond the carried ones are 0
+  Mix(std::exchange(length_, 0));
+  carried_ = 0;
+}
+
+void LineDigest::Mix(std::uint64_t word) {
+  digest_ = (digest_ ^ word) * 0x9E3779B97F4A7C15u;
+  digest_ ^= digest_ >> 29;
+}
+
 // Marks out a text block while the second pass reads its lines.
 class TextBlockBuilder {
  public:
@@ -75,34 +87,43 @@ class TextBlockBuilder {
     block_.file_ = file;
     block_.name_ = name;
   }
-  void Add(std::string_view line) {
-    block_.digest_ = AddToDigest(block_.digest_, line);
+  // Adds the text line Next returned last, with its further pieces.
+  void Add(std::string_view line, LineReader& reader) {
+    digest_.Add(line);
+    while (const auto piece = reader.NextPiece()) digest_.Add(*piece);
+    digest_.EndLine();
     ++block_.lines_;
   }
   [[nodiscard]] TextBlock Finish(std::uint64_t begin, std::uint64_t end) {
     block_.begin_ = begin;
     block_.end_ = end;
+    block_.digest_ = digest_.value();
     return std::move(block_);
   }
 
  private:
   TextBlock block_;
+  LineDigest digest_;
 };
 
 StepError TextBlock::CopyTo(const std::function<void(std::string_view)>& write) const {
   if (lines_ == 0) return std::nullopt;
   LineReader reader(*file_, begin_, end_);
-  std::uint64_t digest = 0;
+  LineDigest digest;
   std::uint64_t lines = 0;
   while (const auto line = reader.Next()) {
     if (IsNumberText(*line)) continue;
-    digest = AddToDigest(digest, *line);
+    // A long line comes in pieces and goes out in them.
+    for (std::optional<std::string_view> piece = line; piece; piece = reader.NextPiece()) {
+      digest.Add(*piece);
+      write(*piece);
+    }
+    digest.EndLine();
     ++lines;
-    write(*line);
     write(kLineEnd);
   }
   if (!reader.ok()) return CannotRead(name_, reader);
-  if (lines != lines_ || digest != digest_ || reader.Offset() != end_) {
+  if (lines != lines_ || digest.value() != digest_ || reader.Offset() != end_) {
     return ChangedWhileRead(name_);
   }
   return std::nullopt;
@@ -166,9 +187,9 @@ FrameListFile FillFrameList(std::shared_ptr<const InputFile> file, const std::st
       result.list[next++] = *frame;
     } else if (next == n + 1) {
       if (!split) split = reader.LineStart();
-      trailing.Add(*line);
+      trailing.Add(*line, reader);
     } else {
-      leading.Add(*line);
+      leading.Add(*line, reader);
     }
   }
   if (!reader.ok()) {

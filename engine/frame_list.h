@@ -36,6 +36,26 @@ class FrameList {
   std::vector<std::int32_t> slots_;
 };
 
+// A digest of text lines, a word at a time: enough to tell that a file changed between two
+// reads, at little cost for a long line. A line may come in pieces of any length; the digest is
+// the same however it is cut.
+class LineDigest {
+ public:
+  // Adds more bytes of the current line.
+  void Add(std::string_view bytes);
+  // Ends the current line.
+  void EndLine();
+  [[nodiscard]] std::uint64_t value() const { return digest_; }
+
+ private:
+  void Mix(std::uint64_t word);
+
+  std::uint64_t digest_ = 0;
+  std::uint64_t length_ = 0;  // bytes of the current line so far
+  std::uint64_t carry_ = 0;   // the bytes of the current line not yet mixed in, then zeros
+  std::size_t carried_ = 0;
+};
+
 // The input's text lines before or after its last number line, kept as a range of the open
 // input file rather than in memory and copied out when the script is written.
 class TextBlock {
@@ -44,8 +64,8 @@ class TextBlock {
 
   // True when the block holds no line.
   [[nodiscard]] bool empty() const { return lines_ == 0; }
-  // Passes each text line of the block and then CR LF to `write`. Fails when the input no longer
-  // holds the lines the reader saw.
+  // Passes each text line of the block (a long one in several pieces) and then CR LF to
+  // `write`. Fails when the input no longer holds the lines the reader saw.
   [[nodiscard]] StepError CopyTo(const std::function<void(std::string_view)>& write) const;
 
  private:

@@ -130,6 +130,7 @@ TEST(ReadFrameListTest, AFileThatChangesWhileItIsReadIsReported) {
     EXPECT_EQ(read.list.UpperBound(), count.count - 1) << c.name;
   }
   // Text that changes after both passes, before it is copied into the script.
+  const std::string longLine(3 << 20, 'x');
   const struct {
     std::string name;
     std::string read;
@@ -138,6 +139,8 @@ TEST(ReadFrameListTest, AFileThatChangesWhileItIsReadIsReported) {
       {"leading text edited", "ab\n1\nz\n", "ax\n1\nz\n"},
       {"trailing text edited", "a\n1\nzz\n", "a\n1\nzy\n"},
       {"trailing text cut short", "a\n1\nzz\n", "a\n1\nz"},
+      {"a long line edited past its first piece", "1\n" + longLine + "a\n",
+       "1\n" + longLine + "b\n"},
   };
   for (const auto& c : texts) {
     TempDir dir;
@@ -168,6 +171,33 @@ TEST(ReadFrameListTest, BothPassesAndTheTextReadTheFileThatWasOpened) {
   EXPECT_EQ(Frames(read.list), std::vector<std::int32_t>{7});
   EXPECT_EQ(Text(read.leading), "clip\r\n");
   EXPECT_EQ(Text(read.trailing), "done\r\n");
+}
+
+TEST(LineDigestTest, ALineGivesTheSameDigestHoweverItIsCut) {
+  const std::string line = "0123456789abcdefghijklmnopq";
+  LineDigest whole;
+  whole.Add(line);
+  whole.EndLine();
+  whole.Add("");
+  whole.EndLine();
+  for (std::size_t first = 0; first <= line.size(); ++first) {
+    for (std::size_t second = first; second <= line.size(); ++second) {
+      LineDigest cut;
+      cut.Add(line.substr(0, first));
+      cut.Add(line.substr(first, second - first));
+      cut.Add(line.substr(second));
+      cut.EndLine();
+      cut.EndLine();
+      ASSERT_EQ(cut.value(), whole.value()) << first << ", " << second;
+    }
+  }
+  // Lines are told apart by where they end, not only by their bytes.
+  LineDigest other;
+  other.Add(line.substr(0, 8));
+  other.EndLine();
+  other.Add(line.substr(8));
+  other.EndLine();
+  EXPECT_NE(other.value(), whole.value());
 }
 
 TEST(CountFrameLinesTest, CountsNumberLinesOrEveryLine) {

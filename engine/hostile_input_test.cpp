@@ -38,12 +38,19 @@ ControlValues WithOption(std::string ControlValues::*option, std::string text) {
 
 TEST(HostileInputTest, GivesTheExactScriptOrAClearMessage) {
   const std::string tenMegabytes(10 << 20, 'x');
+  // Lines beyond the reader's limit of 1 MiB: text from their first bytes, and one that could be
+  // a number for 1.5 MiB.
+  const std::string longText = "at " + std::string(3 << 20, 'y');
+  const std::string digitsThenText = std::string(3 << 19, '7') + "x" + std::string(2 << 20, 'y');
   const std::string head = "Trim(0,-1)++trim(1, 4)++\\\r\ntrim( 6,0)\r\n";
   const Hostile cases[] = {
       {"NUL and 0xFF bytes pass through", std::string("a\0\xff\n5\n\xff\0", 8), WithText(), true,
        std::string("a\0\xff\r\n", 5) + head + std::string("\xff\0\r\n", 4)},
       {"a line of 10 MB passes through", tenMegabytes + "\n5", WithText(), true,
        tenMegabytes + "\r\n" + head},
+      {"long text lines after the frames pass through in pieces",
+       "5\n" + longText + "\r\n" + digitsThenText + "\r", WithText(), true,
+       head + longText + "\r\n" + digitsThenText + "\r\n"},
       {"a number of 100,000 digits is too large", std::string(100000, '7') + "\n", {}, false,
        "frame number " + std::string(40, '7') +
            "... on line 1 is too large (the largest is 2147483647)"},

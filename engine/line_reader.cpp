@@ -5,14 +5,17 @@
 #include <cstring>
 #include <new>
 
+#include "engine/number_text.h"
+
 namespace snipforge {
 
 LineReader::LineReader(const InputFile& file, std::uint64_t begin, std::uint64_t end,
-                       std::size_t blockSize)
+                       std::size_t blockSize, std::size_t pieceLimit)
     : file_(file),
       rangeEnd_(end),
       sizeHint_(file.Size()),
       blockSize_(blockSize > 0 ? blockSize : 1),
+      pieceLimit_(pieceLimit > 0 ? pieceLimit : 1),
       capacity_(blockSize_),
       bufferStart_(begin),
       lineStart_(begin) {
@@ -84,18 +87,64 @@ std::size_t LineReader::FindBreak(std::size_t from) {
                              : nextCarriageReturn_;
 }
 
+void LineReader::SkipBreak(std::size_t breakAt) {
+  begin_ = breakAt + 1;
+  if (buffer_[breakAt] == '\r') {
+    if (begin_ < end_) {
+      if (buffer_[begin_] == '\n') ++begin_;
+    } else {
+      pending_ = Pending::kLineFeed;
+    }
+  }
+}
+
+std::string_view LineReader::TakeLine(std::size_t breakAt) {
+  const std::string_view line(buffer_ + begin_, breakAt - begin_);
+  lineStart_ = bufferStart_ + begin_;
+  SkipBreak(breakAt);
+  return line;
+}
+
 std::optional<std::string_view> LineReader::Next() {
-  if (error_) return std::nullopt;
-  if (skipLineFeed_) {
+  if (error_ || pending_ != Pending::kNothing) [[unlikely]] {
+    if (!FinishLastLine()) return std::nullopt;
+  }
+  const std::size_t breakAt = FindBreak(begin_);
+  if (breakAt == end_) [[unlikely]] return NextAcrossReads();
+  return TakeLine(breakAt);
+}
+
+bool LineReader::FinishLastLine() {
+  if (error_) return false;
+  if (pending_ == Pending::kPieces) {
+    while (NextPiece()) {
+    }
+    if (error_) return false;
+  }
+  if (pending_ == Pending::kLineFeed) {
     if (begin_ == end_) Refill();
     if (begin_ < end_ && buffer_[begin_] == '\n') ++begin_;
-    skipLineFeed_ = false;
+    pending_ = Pending::kNothing;
   }
-  std::size_t scan = begin_;
+  return true;
+}
+
+std::optional<std::string_view> LineReader::NextAcrossReads() {
+  std::size_t pieceTest = pieceLimit_;  // the length at which the line is next tested for pieces
   for (;;) {
-    scan = FindBreak(scan);
-    if (scan < end_) break;
-    const std::size_t scanned = scan - begin_;
+    const std::size_t scanned = end_ - begin_;
+    if (scanned >= pieceTest) {
+      const std::string_view held(buffer_ + begin_, scanned);
+      if (!CouldStartNumberText(held)) {  // a text line: give out what is held as its first piece
+        lineStart_ = bufferStart_ + begin_;
+        begin_ = end_;
+        pending_ = Pending::kPieces;
+        return held;
+      }
+      // It may still be a number line and stays whole. Testing it again each time it has
+      // doubled keeps the tests' cost linear in its length.
+      pieceTest = scanned * 2;
+    }
     if (!Refill()) {
       if (error_ || begin_ == end_) return std::nullopt;
       const std::string_view last(buffer_ + begin_, end_ - begin_);
@@ -103,19 +152,29 @@ std::optional<std::string_view> LineReader::Next() {
       begin_ = end_;
       return last;
     }
-    scan = begin_ + scanned;
+    const std::size_t breakAt = FindBreak(begin_ + scanned);
+    if (breakAt < end_) return TakeLine(breakAt);
   }
-  const std::string_view line(buffer_ + begin_, scan - begin_);
-  lineStart_ = bufferStart_ + begin_;
-  begin_ = scan + 1;
-  if (buffer_[scan] == '\r') {
-    if (begin_ < end_) {
-      if (buffer_[begin_] == '\n') ++begin_;
-    } else {
-      skipLineFeed_ = true;
-    }
+}
+
+std::optional<std::string_view> LineReader::ReadPiece() {
+  // Every piece so far was the whole rest of the buffer: the next one starts with a new read,
+  // into the same buffer.
+  if (!Refill()) {
+    pending_ = Pending::kNothing;
+    return std::nullopt;
   }
-  return line;
+  const std::size_t breakAt = FindBreak(begin_);
+  if (breakAt == end_) {
+    const std::string_view piece(buffer_ + begin_, end_ - begin_);
+    begin_ = end_;
+    return piece;
+  }
+  const std::string_view piece(buffer_ + begin_, breakAt - begin_);
+  pending_ = Pending::kNothing;
+  SkipBreak(breakAt);
+  if (piece.empty()) return std::nullopt;  // the line ended at the first byte read
+  return piece;
 }
 
 }  // namespace snipforge

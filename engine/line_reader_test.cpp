@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,18 +38,82 @@ TEST(LineReaderTest, EveryBreakEndsOneLineWhereverTheBlocksFall) {
   for (const auto& c : cases) {
     testing::WriteFile(path, c.bytes);
     const auto file = testing::OpenInput(path);
+    // A piece limit of 1 or 2 cuts every text line into pieces; the pieces of a line are joined,
+    // or skipped by the next call to Next.
     for (const std::size_t block : {1u, 2u, 3u, 4u, 1u << 18}) {
-      LineReader reader(*file, 0, LineReader::kToTheEnd, block);
-      std::vector<std::string> lines;
-      std::vector<std::uint64_t> starts;
-      while (const auto line = reader.Next()) {
-        lines.emplace_back(*line);
-        starts.push_back(reader.LineStart());
+      for (const std::size_t pieceLimit : {std::size_t{1}, std::size_t{2}, LineReader::kPieceLimit}) {
+        for (const bool joinPieces : {true, false}) {
+          LineReader reader(*file, 0, LineReader::kToTheEnd, block, pieceLimit);
+          std::vector<std::string> lines;
+          std::vector<std::uint64_t> starts;
+          while (const auto line = reader.Next()) {
+            lines.emplace_back(*line);
+            starts.push_back(reader.LineStart());
+            while (const auto piece = joinPieces ? reader.NextPiece() : std::nullopt) {
+              lines.back() += *piece;
+            }
+          }
+          const std::string where = '"' + c.bytes + "\" in blocks of " + std::to_string(block) +
+                                    ", pieces from " + std::to_string(pieceLimit);
+          EXPECT_TRUE(reader.ok());
+          if (joinPieces) {
+            EXPECT_EQ(lines, c.lines) << where;
+          }
+          EXPECT_EQ(starts, c.starts) << where;
+          EXPECT_EQ(reader.Offset(), c.bytes.size());
+        }
       }
-      EXPECT_TRUE(reader.ok());
-      EXPECT_EQ(lines, c.lines) << '"' << c.bytes << "\" in blocks of " << block;
-      EXPECT_EQ(starts, c.starts) << '"' << c.bytes << "\" in blocks of " << block;
-      EXPECT_EQ(reader.Offset(), c.bytes.size());
+    }
+  }
+}
+
+TEST(LineReaderTest, ALongLineComesInPiecesOnceItCannotBeANumber) {
+  const std::string digits(100, '7');
+  const struct {
+    std::string line;
+    bool inPieces;
+    bool textAtOnce;  // text within its first bytes: the first piece is small too
+  } cases[] = {
+      {std::string(100, 'x'), true, true},
+      {" x" + digits, true, true},
+      {digits, false, false},
+      {" \t-" + digits + ".5e+" + digits + "  ", false, false},
+      {digits + "e+", false, false},  // text, but it could be a number until its break
+      {digits + "  " + digits, true, false},
+      {digits + "x" + std::string(200, 'y'), true, false},
+  };
+  testing::TempDir dir;
+  const std::string path = dir.File("lines.txt");
+  constexpr std::size_t kLimit = 8;
+  for (const auto& c : cases) {
+    for (const std::string breakBytes : {"\r\n", "\n", "\r", ""}) {
+      testing::WriteFile(path, c.line + breakBytes + (breakBytes.empty() ? "" : "next"));
+      const auto file = testing::OpenInput(path);
+      for (const std::size_t block : {1u, 3u, 8u}) {
+        LineReader reader(*file, 0, LineReader::kToTheEnd, block, kLimit);
+        const auto first = reader.Next();
+        ASSERT_TRUE(first);
+        std::string line(*first);
+        std::size_t pieces = 1;
+        std::size_t longestLater = 0;
+        while (const auto piece = reader.NextPiece()) {
+          line += *piece;
+          ++pieces;
+          longestLater = std::max(longestLater, piece->size());
+        }
+        const std::string where = '"' + c.line + "\" in blocks of " + std::to_string(block);
+        EXPECT_EQ(line, c.line) << where;
+        EXPECT_EQ(pieces > 1, c.inPieces) << where;
+        // The buffer grows no further once a line comes in pieces.
+        EXPECT_LE(longestLater, first->size()) << where;
+        if (c.textAtOnce) {
+          EXPECT_LE(first->size(), 2 * kLimit + block) << where;
+        }
+        EXPECT_EQ(reader.Next(), breakBytes.empty() ? std::nullopt
+                                                    : std::optional<std::string_view>("next"))
+            << where;
+        EXPECT_TRUE(reader.ok());
+      }
     }
   }
 }

@@ -30,6 +30,36 @@ std::size_t SkipDigits(std::string_view t, std::size_t i) {
   return i;
 }
 
+// How far a text follows the number grammar. Every place the grammar can reach can be completed
+// (a digit does it), so a text that runs out before any byte breaks the grammar is the start of
+// a number even when it is not one yet.
+enum class NumberFit { kNone, kStart, kWhole };
+
+NumberFit FitNumberText(std::string_view t) noexcept {
+  std::size_t i = 0;
+  while (i < t.size() && IsBlank(t[i])) ++i;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+  const std::size_t integerEnd = SkipDigits(t, i);
+  std::size_t mantissaDigits = integerEnd - i;
+  i = integerEnd;
+  if (i < t.size() && t[i] == '.') {
+    const std::size_t fractionEnd = SkipDigits(t, i + 1);
+    mantissaDigits += fractionEnd - (i + 1);
+    i = fractionEnd;
+  }
+  if (i == t.size()) return mantissaDigits > 0 ? NumberFit::kWhole : NumberFit::kStart;
+  if (mantissaDigits == 0) return NumberFit::kNone;
+  if (t[i] == 'e' || t[i] == 'E') {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    const std::size_t exponentEnd = SkipDigits(t, i);
+    if (exponentEnd == i) return i == t.size() ? NumberFit::kStart : NumberFit::kNone;
+    i = exponentEnd;
+  }
+  while (i < t.size() && IsBlank(t[i])) ++i;
+  return i == t.size() ? NumberFit::kWhole : NumberFit::kNone;
+}
+
 // A number text taken apart: its sign, the digits before and after the point, and the
 // exponent, held to a bound far beyond any double so that it cannot overflow.
 struct Decimal {
@@ -131,27 +161,11 @@ std::string_view TrimBlanks(std::string_view text) noexcept {
 
 bool IsNumberText(std::string_view text) noexcept {
   std::int32_t plain = 0;
-  if (IsPlainFrameNumber(text, plain)) return true;
-  const std::string_view t = TrimBlanks(text);
-  std::size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  const std::size_t integerEnd = SkipDigits(t, i);
-  std::size_t mantissaDigits = integerEnd - i;
-  i = integerEnd;
-  if (i < t.size() && t[i] == '.') {
-    const std::size_t fractionEnd = SkipDigits(t, i + 1);
-    mantissaDigits += fractionEnd - (i + 1);
-    i = fractionEnd;
-  }
-  if (mantissaDigits == 0) return false;
-  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    const std::size_t exponentEnd = SkipDigits(t, i);
-    if (exponentEnd == i) return false;
-    i = exponentEnd;
-  }
-  return i == t.size();
+  return IsPlainFrameNumber(text, plain) || FitNumberText(text) == NumberFit::kWhole;
+}
+
+bool CouldStartNumberText(std::string_view text) noexcept {
+  return FitNumberText(text) != NumberFit::kNone;
 }
 
 std::optional<double> NumberValue(std::string_view text) {

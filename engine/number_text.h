@@ -13,6 +13,10 @@ namespace snipforge {
 // then optionally E or e, an optional sign and digits.
 [[nodiscard]] bool IsNumberText(std::string_view text) noexcept;
 
+// True when the text is a number text or the start of one: when some bytes appended to it (none
+// at all included) make it pass IsNumberText. Both follow the same grammar.
+[[nodiscard]] bool CouldStartNumberText(std::string_view text) noexcept;
+
 // The value of a number text in double precision; nullopt when the text is not a number or its
 // value lies beyond the range of a double. Values too small for a double read as zero.
 [[nodiscard]] std::optional<double> NumberValue(std::string_view text);

@@ -33,6 +33,21 @@ TEST(IsNumberTextTest, AcceptsDecimalNumbersAndNothingElse) {
   }
 }
 
+TEST(CouldStartNumberTextTest, AcceptsNumbersAndWhatMoreBytesCanMakeOne) {
+  const struct {
+    std::string text;
+    bool start;
+  } cases[] = {
+      {"", true},        {" \t ", true},    {"+", true},        {"-.", true},      {"12", true},
+      {"12  ", true},    {"5.", true},       {"1e", true},       {"1E-", true},     {"2.5e+7 ", true},
+      {"12a", false},    {"12 1", false},    {"1 e", false},     {"1e ", false},    {"1e5x", false},
+      {"e", false},      {"..", false},      {"+-", false},      {"x", false},      {"\v", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CouldStartNumberText(c.text), c.start) << '"' << c.text << '"';
+  }
+}
+
 TEST(ToFrameNumberTest, RoundsHalvesToEvenWithinThe32BitRange) {
   const struct {
     std::string text;

@@ -1,6 +1,7 @@
 // The number test and the conversions against simple independent checks: a regular expression
-// for the form, and the C library's strtod for the value. Rounding works on the decimal digits;
-// strtod's double rounds the same way whenever the number has at most 15 significant digits.
+// for the form (and for the start of a number), and the C library's strtod for the value.
+// Rounding works on the decimal digits; strtod's double rounds the same way whenever the number
+// has at most 15 significant digits.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -35,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         R"(^[ \t]*[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t]*$)");
     const bool matches = text.find('\0') == std::string::npos && std::regex_match(text, form);
     if (matches != number) std::abort();
+    // Whatever a text can still become, a digit appended makes it a number unless it is one.
+    const bool start = matches || std::regex_match(text + "0", form);
+    if (start != CouldStartNumberText(text)) std::abort();
   }
 
   const std::optional<double> value = NumberValue(text);

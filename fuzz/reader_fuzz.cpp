@@ -1,5 +1,6 @@
 // The reader on arbitrary bytes: both passes always agree, and the list and the two text
-// blocks, copied out of the file, match what a plain line splitter and the number test give.
+// blocks, copied out of the file, match what a plain line splitter and the number test give;
+// lines cut into pieces join up to the same lines.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -38,15 +39,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::vector<std::string> lines = SplitLines(bytes);
   const auto file = testing::OpenInput(path);
-  // Small blocks put line breaks, CR LF pairs among them, at every place of a block.
+  // Small blocks put line breaks, CR LF pairs among them, at every place of a block, and small
+  // piece limits at every place of a piece. A line in pieces is never a number line.
   for (const std::size_t block : {1u, 2u, 3u, 7u}) {
-    LineReader reader(*file, 0, LineReader::kToTheEnd, block);
-    std::size_t i = 0;
-    while (const auto line = reader.Next()) {
-      if (i >= lines.size() || *line != lines[i]) std::abort();
-      ++i;
+    for (const std::size_t pieceLimit : {std::size_t{1}, std::size_t{5}, LineReader::kPieceLimit}) {
+      LineReader reader(*file, 0, LineReader::kToTheEnd, block, pieceLimit);
+      std::size_t i = 0;
+      while (const auto first = reader.Next()) {
+        std::string line(*first);
+        const bool firstIsNumber = IsNumberText(*first);
+        bool inPieces = false;
+        while (const auto piece = reader.NextPiece()) {
+          line += *piece;
+          inPieces = true;
+        }
+        if (i >= lines.size() || line != lines[i]) std::abort();
+        if (inPieces && (firstIsNumber || IsNumberText(line))) std::abort();
+        ++i;
+      }
+      if (!reader.ok() || i != lines.size()) std::abort();
     }
-    if (!reader.ok() || i != lines.size()) std::abort();
   }
   std::size_t lastNumber = lines.size();
   std::vector<std::int32_t> frames;
