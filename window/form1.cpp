@@ -153,9 +153,11 @@ Form1::Form1(Desktop& desktop, std::optional<SettingsFiles> store,
   setFixedSize(315, 616);
   BuildControls();
   FitFont();
-  // The gap boxes stand where the blank runs of their labels fell with the chosen font.
+  // The gap boxes stand where the blank runs of their labels fell with the chosen font, above
+  // the labels, so that a click there reaches the box.
   for (const auto& [label, box] : gapBoxes_) {
     box->setGeometry(label->BoxRect().translated(label->pos()));
+    box->raise();
   }
 
   // The order in which Tab visits the controls.

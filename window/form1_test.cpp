@@ -189,6 +189,8 @@ TEST_F(Form1Test, GapBoxesSitOnTheBlankRunsOfTheirSentences) {
     EXPECT_TRUE(after) << c.box;
     EXPECT_GE(box.left(), 0) << c.box;
     EXPECT_LE(box.right(), label->width()) << c.box;
+    // A click there reaches the box, not the sentence under it.
+    EXPECT_EQ(form_->childAt(Find(c.box)->mapTo(form_.get(), QPoint(4, 4))), Find(c.box)) << c.box;
   }
 }
 
