@@ -3,19 +3,21 @@
 namespace snipforge {
 namespace {
 
-// Each row holds the one member its kind needs, and no two rows share a name or a member.
+// Each row holds the one member its kind needs and a caption, and no two rows share a name, a
+// member or a command-line option.
 constexpr bool RowsAreWhole() {
   for (std::size_t i = 0; i < kOptions.size(); ++i) {
     const Option& row = kOptions[i];
     if ((row.kind == OptionKind::kCheckBox) != (row.check != nullptr) ||
         (row.text == nullptr) == (row.check == nullptr) ||
-        (row.path && row.kind != OptionKind::kText)) {
+        (row.path && row.kind != OptionKind::kText) || row.caption.empty()) {
       return false;
     }
     for (std::size_t j = 0; j < i; ++j) {
       const Option& other = kOptions[j];
       if (other.name == row.name || (row.text != nullptr && other.text == row.text) ||
-          (row.check != nullptr && other.check == row.check)) {
+          (row.check != nullptr && other.check == row.check) ||
+          (!row.flag.empty() && other.flag == row.flag)) {
         return false;
       }
     }

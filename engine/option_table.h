@@ -1,7 +1,9 @@
 // The sixteen option controls of the window, one row each: the control's name (also the name its
-// value is stored under), where its value lives in ControlValues and what kind of value it is.
-// The window builds its controls' values from this table, the settings store loads and saves
-// through it, and the load, save and focus orders name its rows.
+// value is stored under), where its value lives in ControlValues, what kind of value it is, the
+// window's words for it and its command-line option. The window builds its controls and their
+// values from this table, the settings store loads and saves through it, snipforge-convert
+// reads its options and writes its help from it, and the load, save and focus orders name its
+// rows.
 #pragma once
 
 #include <array>
@@ -21,41 +23,79 @@ enum class OptionKind {
   kCheckBox,     // 0 unchecked, 1 checked, 2 greyed
 };
 
+// The captions of the window's two group boxes, which hold most option controls.
+inline constexpr std::string_view kBadFramesGroup = "Bad frames";
+inline constexpr std::string_view kGoodFramesGroup = "Good frames";
+
 struct Option {
   std::string_view name;
   OptionKind kind;
   std::string ControlValues::*text = nullptr;  // the member of a text or numeric text row
   int ControlValues::*check = nullptr;         // the member of a check box row
   bool path = false;                           // the text names a file
+  // The window's words for the control: the label that names a box, or a check box's caption.
+  // A run of blanks in a sentence is where its box stands ("Cut", the box, "frames before...").
+  std::string_view caption;
+  std::string_view group;  // the group box it stands in; empty for none
+  // The command-line option of snipforge-convert, "--" and this; a check box row also gives
+  // "--no-" and this. Empty for tInput, which the lists named on the command line give.
+  std::string_view flag;
 };
 
 inline constexpr std::array<Option, 16> kOptions = {{
-    {.name = "tInput", .kind = OptionKind::kText, .text = &ControlValues::tInput, .path = true},
-    {.name = "tOutput", .kind = OptionKind::kText, .text = &ControlValues::tOutput, .path = true},
+    {.name = "tInput", .kind = OptionKind::kText, .text = &ControlValues::tInput, .path = true,
+     .caption = "Input"},
+    {.name = "tOutput", .kind = OptionKind::kText, .text = &ControlValues::tOutput, .path = true,
+     .caption = "Output", .flag = "output"},
     {.name = "tAppendBeforeBad", .kind = OptionKind::kText,
-     .text = &ControlValues::tAppendBeforeBad},
+     .text = &ControlValues::tAppendBeforeBad,
+     .caption = "Append before trim. Leave blank for none", .group = kBadFramesGroup,
+     .flag = "append-before-bad"},
     {.name = "tAppendBeforeGood", .kind = OptionKind::kText,
-     .text = &ControlValues::tAppendBeforeGood},
-    {.name = "tAppendtoBad", .kind = OptionKind::kText, .text = &ControlValues::tAppendtoBad},
-    {.name = "tAppendToGood", .kind = OptionKind::kText, .text = &ControlValues::tAppendToGood},
-    {.name = "tMinLength", .kind = OptionKind::kNumericText, .text = &ControlValues::tMinLength},
+     .text = &ControlValues::tAppendBeforeGood,
+     .caption = "Append before trim. Leave blank for none", .group = kGoodFramesGroup,
+     .flag = "append-before-good"},
+    {.name = "tAppendtoBad", .kind = OptionKind::kText, .text = &ControlValues::tAppendtoBad,
+     .caption = "Append to trim for bad frames", .group = kBadFramesGroup,
+     .flag = "append-to-bad"},
+    {.name = "tAppendToGood", .kind = OptionKind::kText, .text = &ControlValues::tAppendToGood,
+     .caption = "Append to trim for good frames", .group = kBadFramesGroup,
+     .flag = "append-to-good"},
+    {.name = "tMinLength", .kind = OptionKind::kNumericText, .text = &ControlValues::tMinLength,
+     .caption = "Minimum length of good parts in frames", .flag = "min-length"},
     {.name = "tNumberOfBlack", .kind = OptionKind::kNumericText,
-     .text = &ControlValues::tNumberOfBlack},
+     .text = &ControlValues::tNumberOfBlack,
+     .caption = "Number of black frames to include between bad parts", .group = kBadFramesGroup,
+     .flag = "black"},
     {.name = "tNumberofGood", .kind = OptionKind::kNumericText,
-     .text = &ControlValues::tNumberofGood},
+     .text = &ControlValues::tNumberofGood,
+     .caption = "Number of good frames to include before and after bad frames",
+     .group = kBadFramesGroup, .flag = "context"},
     {.name = "tOffsetAfter", .kind = OptionKind::kNumericText,
-     .text = &ControlValues::tOffsetAfter},
+     .text = &ControlValues::tOffsetAfter,
+     .caption = "Cut             frames after bad frames", .group = kGoodFramesGroup,
+     .flag = "offset-after"},
     {.name = "tOffsetBefore", .kind = OptionKind::kNumericText,
-     .text = &ControlValues::tOffsetBefore},
+     .text = &ControlValues::tOffsetBefore,
+     .caption = "Cut             frames before bad frames", .group = kGoodFramesGroup,
+     .flag = "offset-before"},
+    // The blank run is 43 blanks long: the narrow label wraps it onto a line of its own.
     {.name = "tExcludeOffset", .kind = OptionKind::kNumericText,
-     .text = &ControlValues::tExcludeOffset},
+     .text = &ControlValues::tExcludeOffset,
+     .caption = "Ignore offset if there are                                           "
+                "or less bad frames in a row",
+     .group = kGoodFramesGroup, .flag = "exclude-offset"},
     {.name = "chIncludeFramenumber", .kind = OptionKind::kCheckBox,
-     .check = &ControlValues::chIncludeFramenumber},
-    {.name = "chIncText", .kind = OptionKind::kCheckBox, .check = &ControlValues::chIncText},
+     .check = &ControlValues::chIncludeFramenumber, .caption = "Include ShowFramenumber",
+     .flag = "frame-number"},
+    {.name = "chIncText", .kind = OptionKind::kCheckBox, .check = &ControlValues::chIncText,
+     .caption = "Include text from input in output", .flag = "include-text"},
     {.name = "chOutputBadFrames", .kind = OptionKind::kCheckBox,
-     .check = &ControlValues::chOutputBadFrames},
+     .check = &ControlValues::chOutputBadFrames, .caption = "Output Badframes",
+     .group = kBadFramesGroup, .flag = "bad"},
     {.name = "chOutputGoodFrames", .kind = OptionKind::kCheckBox,
-     .check = &ControlValues::chOutputGoodFrames},
+     .check = &ControlValues::chOutputGoodFrames, .caption = "Output Goodframes",
+     .group = kGoodFramesGroup, .flag = "good"},
 }};
 
 // A ControlValues member, text or check box, as an order or a lookup names a row by it. It is

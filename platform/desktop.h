@@ -3,25 +3,35 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 #include <optional>
+#include <vector>
 
 class QWidget;
 
 namespace snipforge {
+
+// One entry of a file dialog's filter list: what the user reads, and the patterns of the files
+// it lists ("*" for every file).
+struct FileFilter {
+  QString name;      // "Text (*.txt)"
+  QString patterns;  // "*.txt", blank-separated when several
+  friend bool operator==(const FileFilter&, const FileFilter&) = default;
+};
+using FileFilters = std::vector<FileFilter>;
 
 class Desktop {
  public:
   virtual ~Desktop() = default;
 
   // The existing file the user chose in an open-file dialog; nothing when the user cancelled.
-  // Each filter reads like "Text (*.txt)", the first one is selected.
-  virtual std::optional<QString> ChooseFileToOpen(QWidget* parent, const QStringList& filters) = 0;
+  // The first filter is selected.
+  virtual std::optional<QString> ChooseFileToOpen(QWidget* parent, const FileFilters& filters) = 0;
   // The file the user chose to write in a save-file dialog, which asks before an existing file
   // is replaced and refuses a read-only one; nothing when the user cancelled.
-  virtual std::optional<QString> ChooseFileToSave(QWidget* parent, const QStringList& filters) = 0;
-  // A modal box titled "Snipforge" with the text and an OK button only.
+  virtual std::optional<QString> ChooseFileToSave(QWidget* parent, const FileFilters& filters) = 0;
+  // A modal box titled "Snipforge" with the text and an OK button only. Boxes are wide enough
+  // for their whole title beside the window manager's buttons.
   virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
   // The About box with the text and an OK button.
   virtual void ShowAbout(QWidget* parent, const QString& text) = 0;
@@ -30,14 +40,14 @@ class Desktop {
 // The desktop's own dialogs. The file dialogs open in the folder last chosen in either.
 class SystemDesktop final : public Desktop {
  public:
-  std::optional<QString> ChooseFileToOpen(QWidget* parent, const QStringList& filters) override;
-  std::optional<QString> ChooseFileToSave(QWidget* parent, const QStringList& filters) override;
+  std::optional<QString> ChooseFileToOpen(QWidget* parent, const FileFilters& filters) override;
+  std::optional<QString> ChooseFileToSave(QWidget* parent, const FileFilters& filters) override;
   void ShowMessage(QWidget* parent, const QString& text) override;
   void ShowAbout(QWidget* parent, const QString& text) override;
 
  private:
   enum class Purpose { kOpen, kSave };
-  std::optional<QString> ChooseFile(QWidget* parent, const QStringList& filters, Purpose purpose);
+  std::optional<QString> ChooseFile(QWidget* parent, const FileFilters& filters, Purpose purpose);
 
   QString folder_;
 };

@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QFontMetrics>
 #include <QMessageBox>
-#include <QTimer>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -25,6 +25,8 @@ namespace snipforge {
 namespace {
 
 using testing::TempFolder;
+using testing::ChooseFile;
+using testing::WhenShown;
 using testing::WriteFile;
 
 // While it lives, the file cannot be opened for writing by this process: through its mode for
@@ -66,29 +68,6 @@ class ReadOnlyFile {
   bool denied_ = false;
 };
 
-// Once a modal window of type Window is open, hands it to `answer`.
-template <class Window>
-void WhenShown(std::function<void(Window*)> answer) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-    if (auto* window = qobject_cast<Window*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      answer(window);
-    }
-  });
-  timer->start(10);
-}
-
-// Picks the file in an open dialog and accepts it, as a user would. The dialog only takes the
-// name into its name box while that box has no focus, and the focus arrives at a moment of the
-// window system's choosing, so the box gives it up first.
-void ChooseFile(QFileDialog* dialog, const QString& path) {
-  if (QWidget* focused = dialog->focusWidget()) focused->clearFocus();
-  dialog->selectFile(path);
-  static_cast<QDialog*>(dialog)->accept();
-}
-
 TEST(MayWriteFileTest, RefusesReadOnlyFilesAndFoldersThatAreMissing) {
   TempFolder dir;
   WriteFile(dir.File("old.avs"), "old");
@@ -113,19 +92,16 @@ class SystemDesktopTest : public ::testing::Test {
 
 TEST_F(SystemDesktopTest, OpenDialogGivesTheChosenFileOrNothingWhenCancelled) {
   WriteFile(dir_.File("frames.txt"), "1\n");
-  QStringList filters;
   WhenShown<QFileDialog>([&](QFileDialog* dialog) {
-    filters = dialog->nameFilters();
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
     ChooseFile(dialog, dir_.File("frames.txt"));
   });
-  EXPECT_EQ(desktop_.ChooseFileToOpen(nullptr, {"Text (*.txt)", "all (*.*)"}),
+  EXPECT_EQ(desktop_.ChooseFileToOpen(nullptr, {{"Text (*.txt)", "*.txt"}}),
             dir_.File("frames.txt"));
-  EXPECT_EQ(filters, QStringList({"Text (*.txt)", "all (*.*)"}));
 
   WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
-  EXPECT_EQ(desktop_.ChooseFileToOpen(nullptr, {"Text (*.txt)"}), std::nullopt);
+  EXPECT_EQ(desktop_.ChooseFileToOpen(nullptr, {{"Text (*.txt)", "*.txt"}}), std::nullopt);
 }
 
 TEST_F(SystemDesktopTest, SaveDialogRefusesAReadOnlyFileAndAsksAgain) {
@@ -147,9 +123,34 @@ TEST_F(SystemDesktopTest, SaveDialogRefusesAReadOnlyFileAndAsksAgain) {
       });
     });
   });
-  EXPECT_EQ(desktop_.ChooseFileToSave(nullptr, {"Avisynth (*.avs)", "all (*.*)"}),
+  EXPECT_EQ(desktop_.ChooseFileToSave(nullptr, {{"Avisynth (*.avs)", "*.avs"}}),
             dir_.File("new.avs"));
   EXPECT_EQ(refusal, "Snipforge: locked.avs cannot be written. Choose another file.");
+}
+
+TEST_F(SystemDesktopTest, MessageBoxesAreWideEnoughForTheirWholeTitle) {
+  // Room a window manager's title bar takes beside the title: its icon and buttons.
+  constexpr int kButtons = 120;
+  const std::function<void()> shows[] = {
+      [this] { desktop_.ShowMessage(nullptr, QStringLiteral("invalid filename")); },
+      [this] { desktop_.ShowMessage(nullptr, QStringLiteral("ENTER a valid number")); },
+      [this] { desktop_.ShowAbout(nullptr, QStringLiteral("Snipforge ver 0.06")); },
+  };
+  for (const auto& show : shows) {
+    QString title;
+    int width = 0;
+    int needed = 0;
+    WhenShown<QMessageBox>([&](QMessageBox* box) {
+      title = box->windowTitle();
+      width = box->width();
+      QFont font = box->font();
+      font.setBold(true);
+      needed = QFontMetrics(font).horizontalAdvance(title) + kButtons;
+      box->accept();
+    });
+    show();
+    EXPECT_GE(width, needed) << title.toStdString();
+  }
 }
 
 }  // namespace

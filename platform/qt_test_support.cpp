@@ -28,6 +28,15 @@ QApplication& TestApplication() {
   return *application;
 }
 
+std::optional<QString> FakeDesktop::NextAnswer() {
+  std::optional<QString> answer;
+  if (!answers.empty()) {
+    answer.swap(answers.front());
+    answers.pop_front();
+  }
+  return answer;
+}
+
 std::vector<std::string> TempFolder::Names() const {
   std::vector<std::string> names;
   const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;

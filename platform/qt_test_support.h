@@ -1,17 +1,23 @@
-// Helpers for the tests of the desktop side (platform/, settings/, window/): the one application
-// object of a test program, a temporary folder, whole-file reads and writes of exact bytes, and
-// readable values in failure messages.
+// Helpers for the tests of the desktop side (platform/, settings/, window/, convert/): the one
+// application object of a test program, answering a modal window, a temporary folder, whole-file
+// reads and writes of exact bytes, and readable values in failure messages.
 #pragma once
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 
+#include <deque>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "engine/conversion.h"
+#include "platform/desktop.h"
 
 // How test failures show Qt's strings.
 void PrintTo(const QString& text, std::ostream* out);
@@ -25,6 +31,54 @@ namespace testing {
 
 // Never destroyed: at exit, Qt's own statics may already be gone.
 QApplication& TestApplication();
+
+// A desktop that answers in the user's place and records what it was asked to show.
+class FakeDesktop final : public Desktop {
+ public:
+  // The answers of the next file dialogs, in turn: a file name, or nothing for a cancel.
+  std::deque<std::optional<QString>> answers;
+  std::vector<FileFilters> openFilters;
+  std::vector<FileFilters> saveFilters;
+  std::vector<QString> messages;
+  std::vector<QString> abouts;
+
+  std::optional<QString> ChooseFileToOpen(QWidget*, const FileFilters& filters) override {
+    openFilters.push_back(filters);
+    return NextAnswer();
+  }
+  std::optional<QString> ChooseFileToSave(QWidget*, const FileFilters& filters) override {
+    saveFilters.push_back(filters);
+    return NextAnswer();
+  }
+  void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+  void ShowAbout(QWidget*, const QString& text) override { abouts.push_back(text); }
+
+ private:
+  std::optional<QString> NextAnswer();
+};
+
+// Once a modal window of type Window is open, hands it to `answer`.
+template <class Window>
+void WhenShown(std::function<void(Window*)> answer) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+    if (auto* window = qobject_cast<Window*>(QApplication::activeModalWidget())) {
+      timer->stop();
+      timer->deleteLater();
+      answer(window);
+    }
+  });
+  timer->start(10);
+}
+
+// Picks the file in an open dialog and accepts it, as a user would. The dialog only takes the
+// name into its name box while that box has no focus, and the focus arrives at a moment of the
+// window system's choosing, so the box gives it up first.
+inline void ChooseFile(QFileDialog* dialog, const QString& path) {
+  if (QWidget* focused = dialog->focusWidget()) focused->clearFocus();
+  dialog->selectFile(path);
+  static_cast<QDialog*>(dialog)->accept();
+}
 
 // A folder removed with everything in it when the object goes.
 class TempFolder {

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFocusEvent>
 #include <QFontInfo>
@@ -9,9 +11,11 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QUrl>
 
 #include <iterator>
 #include <string>
@@ -19,6 +23,7 @@
 #include <utility>
 
 #include "engine/number_text.h"
+#include "engine/output_path.h"
 #include "platform/desktop.h"
 #include "window/check_box.h"
 #include "window/gap_label.h"
@@ -30,23 +35,31 @@ namespace {
 // Captions smaller than this are not tried when fitting the font to the controls.
 constexpr int kSmallestFontPixels = 7;
 
+// The file dialogs' last filter: every file, also names without a point, under the name the
+// filter has always had.
+const FileFilter kAllFiles = {QStringLiteral("all (*.*)"), QStringLiteral("*")};
+
 // A rectangle given in twips from the top left corner of the window's client area.
 constexpr QRect Twips(int left, int top, int width, int height) {
   return {left / 15, top / 15, width / 15, height / 15};
 }
 
+QString Latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 // Names a control and puts it at its place in the client area, whichever group box holds it.
 template <class Control>
 Control* Place(Control* control, std::string_view name, const QRect& client) {
-  control->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+  control->setObjectName(Latin1(name));
   const QWidget* parent = control->parentWidget();
   control->setGeometry(client.translated(parent->isWindow() ? QPoint() : -parent->pos()));
   return control;
 }
 
-QLabel* Label(QWidget* parent, const char* name, const char* text, const QRect& client,
+QLabel* Label(QWidget* parent, const char* name, std::string_view text, const QRect& client,
               bool wrap = false) {
-  auto* label = Place(new QLabel(QString::fromLatin1(text), parent), name, client);
+  auto* label = Place(new QLabel(Latin1(text), parent), name, client);
   label->setWordWrap(wrap);
   return label;
 }
@@ -78,6 +91,22 @@ QString FromBytes(const Option& option, const std::string& text) {
 
 std::string ToBytes(const Option& option, const QString& text) {
   return option.path ? QFile::encodeName(text).toStdString() : Bytes(text);
+}
+
+QString OutputFor(const QString& input) {
+  return FromBytes(OptionFor(&ControlValues::tOutput),
+                   DeriveOutputPath(ToBytes(OptionFor(&ControlValues::tInput), input)));
+}
+
+// The local path of a drag that carries one local file; nothing for anything else (text,
+// several files, a link to a web page).
+std::optional<QString> DroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return std::nullopt;
+  const QList<QUrl> urls = data->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
+  QString path = urls.front().toLocalFile();
+  if (path.isEmpty()) return std::nullopt;
+  return path;
 }
 
 // True when the text, drawn with the metrics' font, stays within the room.
@@ -112,26 +141,23 @@ class WaitCursor {
 
 }  // namespace
 
-QString DeriveOutputPath(const QString& input) {
-  const qsizetype point = input.lastIndexOf(u'.');
-  if (point < 0) return input + QStringLiteral(".avs");
-  return input.left(point + 1) + QStringLiteral("avs");
-}
-
-Form1::Form1(Desktop& desktop, std::optional<SettingsFiles> store, QWidget* parent)
+Form1::Form1(Desktop& desktop, std::optional<SettingsFiles> store,
+             const std::optional<QString>& input, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       desktop_(desktop),
       store_(std::move(store)) {
-  setWindowTitle(QStringLiteral("Snipforge ver 0.06"));
+  setWindowTitle(QStringLiteral("Snipforge ver " SNIPFORGE_VERSION));
   setWindowIcon(QIcon(QPixmap::fromImage(ScissorsImage())));
   setFixedSize(315, 616);
   BuildControls();
   FitFont();
-  // The gap boxes stand where the blank runs of their labels fell with the chosen font.
+  // The gap boxes stand where the blank runs of their labels fell with the chosen font, above
+  // the labels, so that a click there reaches the box.
   for (const auto& [label, box] : gapBoxes_) {
     box->setGeometry(label->BoxRect().translated(label->pos()));
+    box->raise();
   }
 
   // The order in which Tab visits the controls.
@@ -156,7 +182,7 @@ Form1::Form1(Desktop& desktop, std::optional<SettingsFiles> store, QWidget* pare
   tInput_->setFocus();
 
   connect(tInput_, &QLineEdit::textChanged, this,
-          [this](const QString& text) { tOutput_->setText(DeriveOutputPath(text)); });
+          [this](const QString& text) { tOutput_->setText(OutputFor(text)); });
   connect(cOpen_, &QPushButton::clicked, this, &Form1::OpenInput);
   connect(cSave_, &QPushButton::clicked, this, &Form1::ChooseOutput);
   connect(cAbout_, &QPushButton::clicked, this, &Form1::ShowAbout);
@@ -165,85 +191,103 @@ Form1::Form1(Desktop& desktop, std::optional<SettingsFiles> store, QWidget* pare
   if (store_) {
     for (const StoredText& stored : LoadSettings(*store_)) Apply(*stored.option, stored.text);
   }
+  if (input) TakeInput(*input);
+
+  // Files are dropped onto the window as a whole: the boxes would insert the file's URL as text.
+  setAcceptDrops(true);
+  for (QLineEdit* box : findChildren<QLineEdit*>()) box->setAcceptDrops(false);
 }
 
 void Form1::BuildControls() {
-  auto* bad = Place(new QGroupBox(QStringLiteral("Bad frames"), this), "Frame2",
-                    Twips(120, 1800, 4575, 3495));
-  auto* good = Place(new QGroupBox(QStringLiteral("Good frames"), this), "Frame1",
-                     Twips(120, 6480, 4575, 2655));
+  badFrames_ = Place(new QGroupBox(Latin1(kBadFramesGroup), this), "Frame2",
+                     Twips(120, 1800, 4575, 3495));
+  goodFrames_ = Place(new QGroupBox(Latin1(kGoodFramesGroup), this), "Frame1",
+                      Twips(120, 6480, 4575, 2655));
+  // The label that names an option's box, in the box's group.
+  const auto caption = [this](const char* name, const Option& option, const QRect& client,
+                              bool wrap = false) {
+    return Label(GroupOf(option), name, option.caption, client, wrap);
+  };
+  // A sentence with the option's box laid over its blank run.
+  const auto gapSentence = [this](const char* name, const Option& option, QSize box,
+                                  const QRect& client) {
+    return Place(new GapLabel(Latin1(option.caption), box, GroupOf(option)), name, client);
+  };
 
-  Label(this, "Label3", "Input", Twips(120, 0, 2775, 255));
-  tInput_ = TextBox(this, OptionFor(&ControlValues::tInput), Twips(120, 360, 2775, 375));
+  const Option& input = OptionFor(&ControlValues::tInput);
+  caption("Label3", input, Twips(120, 0, 2775, 255));
+  tInput_ = TextBox(input, Twips(120, 360, 2775, 375));
   tInput_->setToolTip(QStringLiteral("Enter the filename or press find to select it."));
   cOpen_ = PictureButton(this, "cOpen", OpenFolderImage(), "Find the input file",
                          "Find input file", Twips(3000, 360, 375, 375));
   cAbout_ = Button(this, "cAbout", "About", Twips(3480, 120, 855, 615));
-  Label(this, "Label4", "Output", Twips(120, 840, 2775, 255));
-  tOutput_ = TextBox(this, OptionFor(&ControlValues::tOutput), Twips(120, 1200, 2775, 375));
+  const Option& output = OptionFor(&ControlValues::tOutput);
+  caption("Label4", output, Twips(120, 840, 2775, 255));
+  tOutput_ = TextBox(output, Twips(120, 1200, 2775, 375));
   cSave_ = PictureButton(this, "cSave", FloppyImage(), "Choose the output file",
                          "Choose output file", Twips(3000, 1200, 375, 375));
 
-  CheckBoxFor(bad, OptionFor(&ControlValues::chOutputBadFrames), "Output Badframes",
-              Twips(240, 2040, 1095, 615));
-  Label(bad, "Label6", "Append before trim. Leave blank for none", Twips(240, 2640, 4335, 255));
-  TextBox(bad, OptionFor(&ControlValues::tAppendBeforeBad), Twips(240, 2880, 4335, 375));
-  Label(bad, "Label12", "Append to trim for bad frames", Twips(240, 3240, 3615, 255));
-  TextBox(bad, OptionFor(&ControlValues::tAppendtoBad), Twips(240, 3480, 4335, 375));
+  CheckBoxFor(OptionFor(&ControlValues::chOutputBadFrames), Twips(240, 2040, 1095, 615));
+  const Option& beforeBad = OptionFor(&ControlValues::tAppendBeforeBad);
+  caption("Label6", beforeBad, Twips(240, 2640, 4335, 255));
+  TextBox(beforeBad, Twips(240, 2880, 4335, 375));
+  const Option& toBad = OptionFor(&ControlValues::tAppendtoBad);
+  caption("Label12", toBad, Twips(240, 3240, 3615, 255));
+  TextBox(toBad, Twips(240, 3480, 4335, 375));
   // As wide as its neighbour above: at 2055 twips the end of its own caption was cut off.
-  Label(bad, "Label11", "Append to trim for good frames", Twips(240, 3840, 3615, 255));
-  TextBox(bad, OptionFor(&ControlValues::tAppendToGood), Twips(240, 4080, 4335, 375));
+  const Option& toGood = OptionFor(&ControlValues::tAppendToGood);
+  caption("Label11", toGood, Twips(240, 3840, 3615, 255));
+  TextBox(toGood, Twips(240, 4080, 4335, 375));
   // Four lines high rather than three: the space below it up to the frame is free.
-  Label(bad, "Label2", "Number of black frames to include between bad parts",
-        Twips(240, 4560, 1215, 675), true);
-  TextBox(bad, OptionFor(&ControlValues::tNumberOfBlack), Twips(1560, 4680, 495, 375));
-  Label(bad, "Label5", "Number of good frames to include before and after bad frames",
-        Twips(2160, 4560, 1695, 615), true);
-  TextBox(bad, OptionFor(&ControlValues::tNumberofGood), Twips(3960, 4680, 615, 375));
+  const Option& black = OptionFor(&ControlValues::tNumberOfBlack);
+  caption("Label2", black, Twips(240, 4560, 1215, 675), true);
+  TextBox(black, Twips(1560, 4680, 495, 375));
+  const Option& context = OptionFor(&ControlValues::tNumberofGood);
+  caption("Label5", context, Twips(2160, 4560, 1695, 615), true);
+  TextBox(context, Twips(3960, 4680, 615, 375));
 
-  CheckBoxFor(this, OptionFor(&ControlValues::chIncludeFramenumber), "Include ShowFramenumber",
-              Twips(240, 5280, 1815, 375));
-  CheckBoxFor(this, OptionFor(&ControlValues::chIncText), "Include text from input in output",
-              Twips(2400, 5280, 2055, 375));
+  CheckBoxFor(OptionFor(&ControlValues::chIncludeFramenumber), Twips(240, 5280, 1815, 375));
+  CheckBoxFor(OptionFor(&ControlValues::chIncText), Twips(2400, 5280, 2055, 375));
   cStartConv_ = Button(this, "cStartConv", "Start", Twips(120, 5760, 1935, 615));
-  Label(this, "Label1", "Minimum length of good parts in frames", Twips(2400, 5760, 1575, 495),
-        true);
-  TextBox(this, OptionFor(&ControlValues::tMinLength), Twips(3960, 5760, 615, 375));
+  const Option& minLength = OptionFor(&ControlValues::tMinLength);
+  caption("Label1", minLength, Twips(2400, 5760, 1575, 495), true);
+  TextBox(minLength, Twips(3960, 5760, 615, 375));
 
-  CheckBoxFor(good, OptionFor(&ControlValues::chOutputGoodFrames), "Output Goodframes",
-              Twips(240, 6840, 1215, 495));
-  Label(good, "Label8", "Append before trim. Leave blank for none", Twips(240, 7320, 4335, 255));
-  TextBox(good, OptionFor(&ControlValues::tAppendBeforeGood), Twips(240, 7560, 4335, 375));
+  CheckBoxFor(OptionFor(&ControlValues::chOutputGoodFrames), Twips(240, 6840, 1215, 495));
+  const Option& beforeGood = OptionFor(&ControlValues::tAppendBeforeGood);
+  caption("Label8", beforeGood, Twips(240, 7320, 4335, 255));
+  TextBox(beforeGood, Twips(240, 7560, 4335, 375));
   // The two "Cut" sentences end where Label7 begins, so that they never run into its text.
+  const Option& offsetBefore = OptionFor(&ControlValues::tOffsetBefore);
   gapBoxes_.emplace_back(
-      Place(new GapLabel(QStringLiteral("Cut             frames before bad frames"),
-                         QSize(25, 25), good),
-            "Label9", Twips(240, 8160, 2880, 255)),
-      TextBox(good, OptionFor(&ControlValues::tOffsetBefore), Twips(600, 8040, 375, 375)));
+      gapSentence("Label9", offsetBefore, QSize(25, 25), Twips(240, 8160, 2880, 255)),
+      TextBox(offsetBefore, Twips(600, 8040, 375, 375)));
+  const Option& offsetAfter = OptionFor(&ControlValues::tOffsetAfter);
   gapBoxes_.emplace_back(
-      Place(new GapLabel(QStringLiteral("Cut             frames after bad frames"),
-                         QSize(25, 25), good),
-            "Label10", Twips(240, 8640, 2880, 255)),
-      TextBox(good, OptionFor(&ControlValues::tOffsetAfter), Twips(600, 8520, 375, 375)));
+      gapSentence("Label10", offsetAfter, QSize(25, 25), Twips(240, 8640, 2880, 255)),
+      TextBox(offsetAfter, Twips(600, 8520, 375, 375)));
+  const Option& exclude = OptionFor(&ControlValues::tExcludeOffset);
   gapBoxes_.emplace_back(
-      Place(new GapLabel(QStringLiteral("Ignore offset if there are") + QString(43, u' ') +
-                             QStringLiteral("or less bad frames in a row"),
-                         QSize(33, 21), good),
-            "Label7", Twips(3120, 8040, 1335, 975)),
-      TextBox(good, OptionFor(&ControlValues::tExcludeOffset), Twips(3840, 8280, 495, 315)));
+      gapSentence("Label7", exclude, QSize(33, 21), Twips(3120, 8040, 1335, 975)),
+      TextBox(exclude, Twips(3840, 8280, 495, 315)));
 }
 
-QLineEdit* Form1::TextBox(QWidget* parent, const Option& option, const QRect& client) {
-  auto* box = Place(new QLineEdit(FromBytes(option, ControlValues{}.*option.text), parent),
+QWidget* Form1::GroupOf(const Option& option) {
+  if (option.group == kBadFramesGroup) return badFrames_;
+  if (option.group == kGoodFramesGroup) return goodFrames_;
+  return this;
+}
+
+QLineEdit* Form1::TextBox(const Option& option, const QRect& client) {
+  auto* box = Place(new QLineEdit(FromBytes(option, ControlValues{}.*option.text), GroupOf(option)),
                     option.name, client);
   if (option.kind == OptionKind::kNumericText) box->installEventFilter(this);
   controls_[OptionIndex(option)] = box;
   return box;
 }
 
-CheckBox* Form1::CheckBoxFor(QWidget* parent, const Option& option, const char* caption,
-                             const QRect& client) {
-  auto* box = Place(new CheckBox(QString::fromLatin1(caption), parent), option.name, client);
+CheckBox* Form1::CheckBoxFor(const Option& option, const QRect& client) {
+  auto* box = Place(new CheckBox(Latin1(option.caption), GroupOf(option)), option.name, client);
   box->SetValue(ControlValues{}.*option.check);
   controls_[OptionIndex(option)] = box;
   return box;
@@ -280,6 +324,30 @@ ControlValues Form1::Values() const {
     }
   }
   return values;
+}
+
+void Form1::TakeInput(const QString& path) {
+  tInput_->setText(path);
+  tOutput_->setText(OutputFor(path));
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (DroppedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent* event) {
+  if (DroppedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  const std::optional<QString> path = DroppedFile(event->mimeData());
+  if (!path) return;
+  event->acceptProposedAction();
+  if (tOutput_->geometry().contains(event->position().toPoint())) {
+    tOutput_->setText(*path);
+  } else {
+    TakeInput(*path);
+  }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -320,24 +388,23 @@ bool Form1::NumbersSettled() {
 
 void Form1::OpenInput() {
   if (!NumbersSettled()) return;
-  const QStringList filters = {QStringLiteral("Text (*.txt)"), QStringLiteral("all (*.*)")};
-  if (const auto path = desktop_.ChooseFileToOpen(this, filters)) {
-    tInput_->setText(*path);
-    // Picking the file already named still brings the output path back in step.
-    tOutput_->setText(DeriveOutputPath(*path));
-  }
+  const FileFilters filters = {{QStringLiteral("Text (*.txt)"), QStringLiteral("*.txt")},
+                               kAllFiles};
+  if (const auto path = desktop_.ChooseFileToOpen(this, filters)) TakeInput(*path);
 }
 
 void Form1::ChooseOutput() {
   if (!NumbersSettled()) return;
-  const QStringList filters = {QStringLiteral("Avisynth (*.avs)"), QStringLiteral("all (*.*)")};
+  const FileFilters filters = {{QStringLiteral("Avisynth (*.avs)"), QStringLiteral("*.avs")},
+                               kAllFiles};
   if (const auto path = desktop_.ChooseFileToSave(this, filters)) tOutput_->setText(*path);
 }
 
 void Form1::ShowAbout() {
   if (!NumbersSettled()) return;
   desktop_.ShowAbout(this,
-                     QStringLiteral("Snipforge ver 0.06\n\nMade by the Snipforge developers."));
+                     QStringLiteral("Snipforge ver " SNIPFORGE_VERSION
+                                    "\n\nMade by the Snipforge developers."));
 }
 
 void Form1::StartConversion() {

@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include <deque>
 #include <memory>
@@ -25,39 +32,11 @@
 namespace snipforge {
 namespace {
 
+using testing::FakeDesktop;
 using testing::ReadFile;
 using testing::TempFolder;
+using testing::WhenShown;
 using testing::WriteFile;
-
-// A desktop that answers in the user's place and records what it was asked to show.
-class FakeDesktop final : public Desktop {
- public:
-  // The answers of the next file dialogs, in turn: a file name, or nothing for a cancel.
-  std::deque<std::optional<QString>> answers;
-  std::vector<QStringList> openFilters;
-  std::vector<QStringList> saveFilters;
-  std::vector<QString> messages;
-  std::vector<QString> abouts;
-
-  std::optional<QString> ChooseFileToOpen(QWidget*, const QStringList& filters) override {
-    openFilters.push_back(filters);
-    return NextAnswer();
-  }
-  std::optional<QString> ChooseFileToSave(QWidget*, const QStringList& filters) override {
-    saveFilters.push_back(filters);
-    return NextAnswer();
-  }
-  void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
-  void ShowAbout(QWidget*, const QString& text) override { abouts.push_back(text); }
-
- private:
-  std::optional<QString> NextAnswer() {
-    if (answers.empty()) return std::nullopt;
-    std::optional<QString> answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
 
 class Form1Test : public ::testing::Test {
  protected:
@@ -210,27 +189,8 @@ TEST_F(Form1Test, GapBoxesSitOnTheBlankRunsOfTheirSentences) {
     EXPECT_TRUE(after) << c.box;
     EXPECT_GE(box.left(), 0) << c.box;
     EXPECT_LE(box.right(), label->width()) << c.box;
-  }
-}
-
-TEST(DeriveOutputPathTest, ReplacesWhatFollowsTheLastPoint) {
-  const struct {
-    const char* input;
-    const char* output;
-  } cases[] = {
-      {"", ".avs"},
-      {"frames", "frames.avs"},
-      {"C:\\clips\\bad.txt", "C:\\clips\\bad.avs"},
-      {"a.b.txt", "a.b.avs"},
-      {"bad.", "bad.avs"},
-      {"list.avs", "list.avs"},
-      {"C:\\my.dir\\frames", "C:\\my.avs"},
-      {"/home/me/clip.frames.txt", "/home/me/clip.frames.avs"},
-      {".", ".avs"},
-      {"..", "..avs"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(DeriveOutputPath(QString::fromLatin1(c.input)), c.output) << c.input;
+    // A click there reaches the box, not the sentence under it.
+    EXPECT_EQ(form_->childAt(Find(c.box)->mapTo(form_.get(), QPoint(4, 4))), Find(c.box)) << c.box;
   }
 }
 
@@ -356,11 +316,118 @@ TEST_F(Form1Test, FileDialogsFillTheirBoxesAndACancelChangesNothing) {
   Click("cOpen");  // the same file again still brings the output path back in step
   EXPECT_EQ(Find("tOutput")->text(), "/clips/bad.avs");
 
-  const std::vector<QStringList> open(3, {"Text (*.txt)", "all (*.*)"});
-  const std::vector<QStringList> save(2, {"Avisynth (*.avs)", "all (*.*)"});
+  const std::vector<FileFilters> open(3, {{"Text (*.txt)", "*.txt"}, {"all (*.*)", "*"}});
+  const std::vector<FileFilters> save(2, {{"Avisynth (*.avs)", "*.avs"}, {"all (*.*)", "*"}});
   EXPECT_EQ(desktop_.openFilters, open);
   EXPECT_EQ(desktop_.saveFilters, save);
   EXPECT_TRUE(desktop_.messages.empty());
+}
+
+// What the open-file dialog lists, the way the user sees it: under each filter's shown name,
+// the names of the files that can be chosen.
+TEST(Form1FileDialogTest, AllListsEveryFileAlsoNamesWithoutAPoint) {
+  testing::TestApplication();
+  TempFolder dir;
+  for (const char* name : {"frames", "frames.txt", "clip.d2v"}) WriteFile(dir.File(name), "1\n");
+  SystemDesktop desktop;
+  Form1 form(desktop);
+  const std::vector<std::pair<QString, QStringList>> expected = {
+      {"Text (*.txt)", {"frames.txt"}},
+      {"all (*.*)", {"clip.d2v", "frames", "frames.txt"}},
+  };
+  std::vector<std::pair<QString, QStringList>> listed;
+  WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+    dialog->setDirectory(dir.File(""));
+    const auto* shown = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    const auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    if (shown == nullptr || view == nullptr) {
+      ADD_FAILURE() << "the dialog has no filter list or file list";
+      dialog->reject();
+      return;
+    }
+    const auto listing = [view] {
+      QStringList names;
+      for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
+        const QModelIndex item = view->model()->index(row, 0, view->rootIndex());
+        if (item.flags() & Qt::ItemIsEnabled) names.push_back(item.data().toString());
+      }
+      names.sort();
+      return names;
+    };
+    for (int i = 0; i < shown->count(); ++i) {
+      dialog->selectNameFilter(dialog->nameFilters().at(i));
+      // The folder is read and filtered in the background.
+      if (std::size_t(i) < expected.size()) {
+        (void)QTest::qWaitFor([&] { return listing() == expected[std::size_t(i)].second; }, 5000);
+      }
+      listed.emplace_back(shown->itemText(i), listing());
+    }
+    dialog->reject();
+  });
+  QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("cOpen")), Qt::LeftButton);
+  EXPECT_EQ(listed, expected);
+}
+
+TEST_F(Form1Test, AFileDroppedOnTheWindowGoesIntoInputOrOntoOutputIntoOutput) {
+  Find("tInput")->setText(QStringLiteral("/clips/old.txt"));
+  Find("tOutput")->setText(QStringLiteral("/scripts/kept.avs"));
+  const auto files = [](std::initializer_list<const char*> urls) {
+    auto* data = new QMimeData;
+    QList<QUrl> list;
+    for (const char* url : urls) list.push_back(QUrl(QString::fromUtf8(url)));
+    data->setUrls(list);
+    return data;
+  };
+  const auto text = [](const char* words) {
+    auto* data = new QMimeData;
+    data->setText(QString::fromUtf8(words));
+    return data;
+  };
+  const struct {
+    const char* onto;  // the control under the drop
+    QMimeData* data;
+    bool taken;
+    const char* input;
+    const char* output;
+  } cases[] = {
+      {"tInput", files({"file:///clips/bad%20frames.txt"}), true, "/clips/bad frames.txt",
+       "/clips/bad frames.avs"},
+      {"tAppendBeforeGood", files({"file:///clips/frames"}), true, "/clips/frames",
+       "/clips/frames.avs"},
+      {"Label7", files({"file:///clips/b.txt"}), true, "/clips/b.txt", "/clips/b.avs"},
+      {"cStartConv", files({"file:///clips/b.txt"}), true, "/clips/b.txt", "/clips/b.avs"},
+      {"tOutput", files({"file:///scripts/new.avs"}), true, "/clips/b.txt", "/scripts/new.avs"},
+      // Anything else changes nothing: text, several files, a file that is not local.
+      {"tInput", text("file:///clips/c.txt"), false, "/clips/b.txt", "/scripts/new.avs"},
+      {"tAppendToGood", text("words"), false, "/clips/b.txt", "/scripts/new.avs"},
+      {"tInput", files({"file:///clips/c.txt", "file:///clips/d.txt"}), false, "/clips/b.txt",
+       "/scripts/new.avs"},
+      {"tOutput", files({"https://example.org/c.txt"}), false, "/clips/b.txt",
+       "/scripts/new.avs"},
+  };
+  const ControlValues untouched = form_->Values();
+  for (const auto& c : cases) {
+    std::unique_ptr<QMimeData> data(c.data);
+    auto* onto = Find<QWidget>(c.onto);
+    const QPointF at = onto->mapTo(form_.get(), onto->rect().center());
+    // The window system hands a drag to the widget under it that takes drops, or its parent
+    // that does.
+    QWidget* target = form_->childAt(at.toPoint());
+    while (!target->acceptDrops() && !target->isWindow()) target = target->parentWidget();
+    const QPointF local = target->mapFrom(form_.get(), at);
+    QDragEnterEvent enter(local.toPoint(), Qt::CopyAction, data.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    EXPECT_EQ(enter.isAccepted(), c.taken) << c.onto;
+    if (enter.isAccepted()) {
+      QDropEvent drop(local, Qt::CopyAction, data.get(), Qt::LeftButton, {});
+      QApplication::sendEvent(target, &drop);
+      EXPECT_TRUE(drop.isAccepted()) << c.onto;
+    }
+    ControlValues expected = untouched;
+    expected.tInput = c.input;
+    expected.tOutput = c.output;
+    EXPECT_EQ(form_->Values(), expected) << c.onto;
+  }
 }
 
 TEST_F(Form1Test, AboutShowsTheVersion) {
@@ -497,6 +564,24 @@ TEST_F(Form1StoreTest, TOutputFollowsTheRestoredInputUnlessItWasStoredItself) {
   EXPECT_EQ(Open()->Values().tOutput, "/elsewhere/out.avs");
   Store("tOutput=\ntInput=/clips/in.txt\n");
   EXPECT_EQ(Open()->Values().tOutput, "") << "an empty stored tOutput wins as well";
+}
+
+TEST_F(Form1StoreTest, AFileGivenToTheProgramGoesIntoInputAfterTheStoredValues) {
+  Store("tInput=/clips/in.txt\ntOutput=/elsewhere/out.avs\ntMinLength=4\n");
+  const struct {
+    const char* file;
+    const char* output;
+  } cases[] = {
+      {"/clips/other.txt", "/clips/other.avs"},
+      {"/clips/in.txt", "/clips/in.avs"},  // the stored file again: Output still follows it
+  };
+  for (const auto& c : cases) {
+    auto window = std::make_unique<Form1>(desktop_, files_, QString::fromUtf8(c.file));
+    const ControlValues values = window->Values();
+    EXPECT_EQ(values.tInput, c.file);
+    EXPECT_EQ(values.tOutput, c.output) << c.file;
+    EXPECT_EQ(values.tMinLength, "4") << "the other stored values stay";
+  }
 }
 
 TEST_F(Form1StoreTest, AStoredCheckBoxTextThatIsNoValueLeavesTheBox) {
