@@ -2,8 +2,7 @@
 // value is stored under), where its value lives in ControlValues, what kind of value it is, the
 // window's words for it and its command-line option. The window builds its controls and their
 // values from this table, the settings store loads and saves through it, snipforge-convert
-// reads its options and writes its help from it, and the load, save and focus orders name its
-// rows.
+// reads its options and writes its help from it, and the load and focus orders name its rows.
 #pragma once
 
 #include <array>
@@ -42,6 +41,7 @@ struct Option {
   std::string_view flag;
 };
 
+// The rows stand in the order in which the store saves the values and --help lists them.
 inline constexpr std::array<Option, 16> kOptions = {{
     {.name = "tInput", .kind = OptionKind::kText, .text = &ControlValues::tInput, .path = true,
      .caption = "Input"},
@@ -122,7 +122,7 @@ constexpr std::size_t OptionIndex(const Option& option) {
   return static_cast<std::size_t>(&option - kOptions.data());
 }
 
-// Every row once, in an order of its own (loading, saving).
+// Every row once, in an order of its own (loading).
 using OptionOrder = std::array<const Option*, kOptions.size()>;
 
 // The order in which `members` name the rows; an order that misses a row or names one twice

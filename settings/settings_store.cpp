@@ -23,15 +23,6 @@ constexpr OptionOrder kLoadOrder = MakeOptionOrder({
     &ControlValues::chIncText, &ControlValues::chOutputBadFrames,
     &ControlValues::chOutputGoodFrames});
 
-constexpr OptionOrder kSaveOrder = MakeOptionOrder({
-    &ControlValues::tInput, &ControlValues::tOutput, &ControlValues::tAppendBeforeBad,
-    &ControlValues::tAppendBeforeGood, &ControlValues::tAppendtoBad,
-    &ControlValues::tAppendToGood, &ControlValues::tMinLength, &ControlValues::tNumberOfBlack,
-    &ControlValues::tNumberofGood, &ControlValues::tOffsetAfter, &ControlValues::tOffsetBefore,
-    &ControlValues::tExcludeOffset, &ControlValues::chIncludeFramenumber,
-    &ControlValues::chIncText, &ControlValues::chOutputBadFrames,
-    &ControlValues::chOutputGoodFrames});
-
 // The store this user writes: root's is the machine-wide one.
 StoreFile OwnStore(const SettingsFiles& files) {
   if (files.user.isEmpty()) return {files.machine, StoreOwner::kMachine};
@@ -74,8 +65,8 @@ std::vector<StoredText> LoadSettings(const SettingsFiles& files) {
 
 void SaveSettings(const SettingsFiles& files, const ControlValues& values) {
   SettingsFile file;
-  for (const Option* option : kSaveOrder) {
-    WriteSettingValue(file, option->name, OptionText(values, *option));
+  for (const Option& option : kOptions) {
+    WriteSettingValue(file, option.name, OptionText(values, option));
   }
   (void)WriteSettingsFile(OwnStore(files), file);
 }
