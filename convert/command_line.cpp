@@ -128,6 +128,11 @@ void AppendHelpEntry(std::string& help, std::string_view form, std::string_view 
     std::size_t cut = description.size();
     if (cut > room) {
       cut = description.rfind(' ', room);
+      // "(default: 0)" stays on one line.
+      while (cut != std::string_view::npos && cut > 0 &&
+             description.substr(0, cut).ends_with("(default:")) {
+        cut = description.rfind(' ', cut - 1);
+      }
       if (cut == std::string_view::npos) cut = std::min(description.find(' '), description.size());
     }
     line.resize(kHelpColumn, ' ');
