@@ -207,10 +207,10 @@ std::string Help() {
   return help;
 }
 
-// True when the script would replace the list it is made from (a LIST named "clip.avs").
-bool ReplacesList(const std::string& list, const std::string& output) {
+// True when the two paths name one file (or one file to be: the same path).
+bool SameFile(const std::string& one, const std::string& other) {
   std::error_code error;
-  return list == output || std::filesystem::equivalent(list, output, error);
+  return one == other || std::filesystem::equivalent(one, other, error);
 }
 
 }  // namespace
@@ -241,16 +241,27 @@ int RunCommandLine(const std::vector<std::string>& arguments, const SettingsFile
   for (const auto& [option, text] : request.given) SetOptionText(values, *option, text);
 
   int status = kAllConverted;
+  // The scripts written so far and their lists: lists whose names differ only after a point
+  // ("a.txt", "a.csv", or "clips.d/a" and "clips.d/b") would get one script.
+  std::vector<std::pair<std::string, std::string>> written;
   for (const std::string& list : request.lists) {
     values.tInput = list;
     values.tOutput = request.output.value_or(DeriveOutputPath(list));
+    const auto earlier = std::find_if(written.begin(), written.end(), [&](const auto& script) {
+      return SameFile(script.first, values.tOutput) && !SameFile(script.second, list);
+    });
     RunOutcome outcome;
-    if (ReplacesList(values.tInput, values.tOutput)) {
+    if (SameFile(values.tInput, values.tOutput)) {
       outcome.message = "the script would replace the list; name another file with --output";
+    } else if (earlier != written.end()) {
+      outcome.message = "its script " + values.tOutput + " is already the script of " +
+                        earlier->second + "; convert it on its own with --output";
     } else {
       outcome = RunConversion(values);
     }
-    if (!outcome.ok) {
+    if (outcome.ok) {
+      written.emplace_back(values.tOutput, list);
+    } else {
       errors << list << ": " << outcome.message << '\n';
       status = kSomeFailed;
     }

@@ -185,6 +185,17 @@ TEST_F(CommandLineTest, ExitStatusSaysWhetherEveryListWasConverted) {
   EXPECT_EQ(ReadFile(dir_.File("list.avs")), kList);
 }
 
+TEST_F(CommandLineTest, AScriptThatAnotherListOfTheRunGotIsNotReplaced) {
+  WriteFile(dir_.File("good.csv"), "5\n");
+  const Result result = Run({"@good.txt", "@good.csv", "@good.txt"});
+  EXPECT_EQ(result.status, kSomeFailed);
+  EXPECT_EQ(result.errors, In("good.csv") + ": its script " + In("good.avs") +
+                               " is already the script of " + In("good.txt") +
+                               "; convert it on its own with --output\n");
+  EXPECT_EQ(ReadFile(dir_.File("good.avs")),
+            "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 12, 19)++\\\r\ntrim( 21,0)\r\n");
+}
+
 TEST_F(CommandLineTest, StoredStartsFromTheWindowsStoredValuesAndTheCommandLineWins) {
   testing::WritePrivateFile(store_.user, "[Snipforge]\n"
                                          "tInput=/nowhere/in.txt\n"
@@ -208,7 +219,12 @@ TEST_F(CommandLineTest, StoredStartsFromTheWindowsStoredValuesAndTheCommandLineW
     EXPECT_FALSE(QFile::exists(dir_.File("elsewhere.avs"))) << "the stored Output is not used";
   }
 
+  QFile::remove(store_.user);
+  EXPECT_EQ(Run({"--stored", "@good.txt"}).status, kAllConverted);
+  EXPECT_FALSE(QFile::exists(store_.user)) << "reading the store creates none";
+
   // The window's trust rules hold: a store that others may write is not read.
+  testing::WritePrivateFile(store_.user, "[Snipforge]\ntOffsetBefore=2\n");
   QFile::setPermissions(store_.user, QFile::ReadOwner | QFile::WriteOwner | QFile::WriteOther);
   EXPECT_EQ(Run({"--stored", "@good.txt"}).status, kAllConverted);
   EXPECT_EQ(ReadFile(dir_.File("good.avs")), defaults);

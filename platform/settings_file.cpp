@@ -223,9 +223,12 @@ bool WriteSettingsFile(const StoreFile& store, const SettingsFile& file, Replace
 
   struct stat status {};
   if (::fstatat(folder.get(), place.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-    // A FIFO, a device or a folder at the store's path is no store.
+    // A FIFO, a device or a folder at the store's path is no store. A user's store replaces a
+    // link or a looser file of the user's own; the machine-wide store is written only where it
+    // is exactly root's own file, as it is read.
     if (replace == Replace::kOnlyWhenMissing ||
-        !(S_ISREG(status.st_mode) || S_ISLNK(status.st_mode))) {
+        !(S_ISREG(status.st_mode) || S_ISLNK(status.st_mode)) ||
+        (machine && !Trusted(status, store.owner, false))) {
       return false;
     }
   } else if (errno != ENOENT) {

@@ -41,8 +41,9 @@ enum class Replace { kAlways, kOnlyWhenMissing };
 // Puts `file` in the store's place: written to a new file beside it, synced, then renamed over
 // it, so that a link there is replaced, not followed. Missing folders are created (a user's
 // 0700). Writes nothing and gives false when the folder is not trusted, something other than a
-// regular file or a link stands at the path, a machine-wide store is not written by root, or
-// another copy of the program holds the store's lock for more than two seconds.
+// regular file or a link stands at the path, a machine-wide store is not written by root or
+// what stands at its path is not a store that would be read, or another copy of the program
+// holds the store's lock for more than two seconds.
 bool WriteSettingsFile(const StoreFile& store, const SettingsFile& file,
                        Replace replace = Replace::kAlways);
 

@@ -90,7 +90,7 @@ TEST(SettingsFileTest, AUsersLooserFileIsNotReadAndComesBack0600) {
   EXPECT_EQ(ReadSettingValue(*ReadSettingsFile(store), "tMinLength").text, "7");
 }
 
-TEST(SettingsFileTest, AStoreThatAnotherUserCouldHaveWrittenIsNotRead) {
+TEST(SettingsFileTest, AStoreThatAnotherUserCouldHaveWrittenIsNotReadNorTheMachineOneWritten) {
   if (!IsRoot()) GTEST_SKIP() << "needs root to give files to another user";
   const auto chmod = [](mode_t mode) {
     return [mode](const std::string& path) { ASSERT_EQ(::chmod(path.c_str(), mode), 0); };
@@ -104,21 +104,27 @@ TEST(SettingsFileTest, AStoreThatAnotherUserCouldHaveWrittenIsNotRead) {
     std::function<void(const std::string&)> onFile;
     std::function<void(const std::string&)> onFolder;
     bool read;
+    bool written;
   } cases[] = {
-      {"user: as written", StoreOwner::kUser, nullptr, nullptr, true},
-      {"user: 0644 file", StoreOwner::kUser, chmod(0644), nullptr, true},
-      {"user: file writable by the group", StoreOwner::kUser, chmod(0620), nullptr, false},
-      {"user: file writable by all", StoreOwner::kUser, chmod(0606), nullptr, false},
-      {"user: another user's file", StoreOwner::kUser, chown, nullptr, false},
-      {"user: folder writable by the group", StoreOwner::kUser, nullptr, chmod(0770), false},
-      {"user: folder writable by all, sticky", StoreOwner::kUser, nullptr, chmod(01777), false},
-      {"user: another user's folder", StoreOwner::kUser, nullptr, chown, false},
-      {"machine: as written", StoreOwner::kMachine, nullptr, nullptr, true},
-      {"machine: file writable by the group", StoreOwner::kMachine, chmod(0664), nullptr, false},
-      {"machine: file writable by all", StoreOwner::kMachine, chmod(0666), nullptr, false},
-      {"machine: another user's file", StoreOwner::kMachine, chown, nullptr, false},
-      {"machine: folder writable by all", StoreOwner::kMachine, nullptr, chmod(0777), false},
-      {"machine: another user's folder", StoreOwner::kMachine, nullptr, chown, false},
+      // A user's save replaces a looser or foreign file in the user's own folder.
+      {"user: as written", StoreOwner::kUser, nullptr, nullptr, true, true},
+      {"user: 0644 file", StoreOwner::kUser, chmod(0644), nullptr, true, true},
+      {"user: file writable by the group", StoreOwner::kUser, chmod(0620), nullptr, false, true},
+      {"user: file writable by all", StoreOwner::kUser, chmod(0606), nullptr, false, true},
+      {"user: another user's file", StoreOwner::kUser, chown, nullptr, false, true},
+      {"user: folder writable by the group", StoreOwner::kUser, nullptr, chmod(0770), false,
+       false},
+      {"user: folder writable by all, sticky", StoreOwner::kUser, nullptr, chmod(01777), false,
+       false},
+      {"user: another user's folder", StoreOwner::kUser, nullptr, chown, false, false},
+      {"machine: as written", StoreOwner::kMachine, nullptr, nullptr, true, true},
+      {"machine: file writable by the group", StoreOwner::kMachine, chmod(0664), nullptr, false,
+       false},
+      {"machine: file writable by all", StoreOwner::kMachine, chmod(0666), nullptr, false, false},
+      {"machine: another user's file", StoreOwner::kMachine, chown, nullptr, false, false},
+      {"machine: folder writable by all", StoreOwner::kMachine, nullptr, chmod(0777), false,
+       false},
+      {"machine: another user's folder", StoreOwner::kMachine, nullptr, chown, false, false},
   };
   for (const auto& c : cases) {
     TempFolder dir;
@@ -127,10 +133,11 @@ TEST(SettingsFileTest, AStoreThatAnotherUserCouldHaveWrittenIsNotRead) {
     if (c.onFile) c.onFile(Bytes(store.path));
     if (c.onFolder) c.onFolder(Bytes(dir.File("store")));
     EXPECT_EQ(ReadSettingsFile(store).has_value(), c.read) << c.name;
+    EXPECT_EQ(WriteSettingsFile(store, kSeven), c.written) << c.name;
   }
 }
 
-TEST(SettingsFileTest, ALinkAtTheStorePathIsNotFollowedAndASaveReplacesIt) {
+TEST(SettingsFileTest, ALinkAtTheStorePathIsNotFollowed) {
   const std::string target = "[Snipforge]\ntMinLength=5\n";  // a store that would be trusted
   for (const StoreOwner owner : {StoreOwner::kUser, StoreOwner::kMachine}) {
     if (owner == StoreOwner::kMachine && !IsRoot()) continue;
@@ -141,10 +148,15 @@ TEST(SettingsFileTest, ALinkAtTheStorePathIsNotFollowedAndASaveReplacesIt) {
                                                     QFile::ExeOwner));
     ASSERT_TRUE(QFile::link(dir.File("elsewhere/precious"), store.path));
     EXPECT_EQ(ReadSettingsFile(store), std::nullopt);
-    EXPECT_TRUE(WriteSettingsFile(store, kSeven));
+    // A user's save replaces the link with a store; the machine-wide store is neither read nor
+    // written while it is not root's own file.
+    const bool user = owner == StoreOwner::kUser;
+    EXPECT_EQ(WriteSettingsFile(store, kSeven), user);
     EXPECT_EQ(ReadFile(dir.File("elsewhere/precious")), target);
-    EXPECT_FALSE(QFileInfo(store.path).isSymLink());
-    EXPECT_EQ(ReadFile(store.path), "[Snipforge]\ntMinLength=7\n");
+    EXPECT_EQ(QFileInfo(store.path).isSymLink(), !user);
+    if (user) {
+      EXPECT_EQ(ReadFile(store.path), "[Snipforge]\ntMinLength=7\n");
+    }
 
     // A link in place of the store's folder is not followed either.
     ASSERT_TRUE(QFile::link(dir.File("elsewhere"), dir.File("linked")));

@@ -44,8 +44,6 @@ SettingsFiles InstalledSettingsFiles() {
 std::vector<StoredText> LoadSettings(const SettingsFiles& files) {
   const StoreFile own = OwnStore(files);
   const std::optional<SettingsFile> first = ReadSettingsFile(own);
-  // Like a registry key, the store exists from the first start on.
-  if (!first) (void)WriteSettingsFile(own, {}, Replace::kOnlyWhenMissing);
   const std::optional<SettingsFile> fallback =
       own.owner == StoreOwner::kUser ? ReadSettingsFile({files.machine, StoreOwner::kMachine})
                                      : std::nullopt;
@@ -61,6 +59,10 @@ std::vector<StoredText> LoadSettings(const SettingsFiles& files) {
     }
   }
   return loaded;
+}
+
+void CreateSettingsStore(const SettingsFiles& files) {
+  (void)WriteSettingsFile(OwnStore(files), {}, Replace::kOnlyWhenMissing);
 }
 
 void SaveSettings(const SettingsFiles& files, const ControlValues& values) {

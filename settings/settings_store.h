@@ -29,8 +29,10 @@ struct StoredText {
 
 // The stored texts in load order, tInput before tOutput: a value of the user's own store, else
 // the machine-wide one. A value that is missing, too long or in a store that is not trusted is
-// left out. The store this user saves to is created when it is missing.
+// left out. Nothing is written.
 [[nodiscard]] std::vector<StoredText> LoadSettings(const SettingsFiles& files);
+// Creates the store this user saves to when it is missing, as the window does when it opens.
+void CreateSettingsStore(const SettingsFiles& files);
 // Stores all sixteen values, in save order, in root's machine-wide store or the user's own.
 // Nothing is reported: a store that cannot be written is left as it was.
 void SaveSettings(const SettingsFiles& files, const ControlValues& values);

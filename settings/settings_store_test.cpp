@@ -58,7 +58,9 @@ class SettingsStoreTest : public ::testing::Test {
 
 TEST_F(SettingsStoreTest, FirstStartGivesTheStartValuesAndTheFirstSaveStoresAllSixteen) {
   EXPECT_EQ(Load(asUser_), ControlValues{});
-  EXPECT_EQ(ReadFile(user_), "[Snipforge]\n") << "loading creates the user's store";
+  EXPECT_FALSE(QFile::exists(user_)) << "loading writes nothing";
+  CreateSettingsStore(asUser_);
+  EXPECT_EQ(ReadFile(user_), "[Snipforge]\n") << "the window's first start creates the store";
   SaveSettings(asUser_, ControlValues{});
   EXPECT_EQ(ReadFile(user_), kStartFile);
   EXPECT_FALSE(QFile::exists(machine_)) << "only root writes the machine-wide store";
@@ -67,8 +69,9 @@ TEST_F(SettingsStoreTest, FirstStartGivesTheStartValuesAndTheFirstSaveStoresAllS
 
 TEST_F(SettingsStoreTest, RootsValuesAreTheMachineWideOnes) {
   if (::geteuid() != 0) GTEST_SKIP() << "the machine-wide store is root's";
+  CreateSettingsStore(asRoot_);
   EXPECT_EQ(Load(asRoot_), ControlValues{});
-  EXPECT_EQ(ReadFile(machine_), "[Snipforge]\n") << "loading creates the machine-wide store";
+  EXPECT_EQ(ReadFile(machine_), "[Snipforge]\n") << "root's first start creates it";
   SaveSettings(asRoot_, ControlValues{});
   EXPECT_EQ(ReadFile(machine_), kStartFile);
   EXPECT_FALSE(QFile::exists(user_));

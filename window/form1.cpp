@@ -189,6 +189,8 @@ Form1::Form1(Desktop& desktop, std::optional<SettingsFiles> store,
   connect(cStartConv_, &QPushButton::clicked, this, &Form1::StartConversion);
 
   if (store_) {
+    // Like a registry key, the store exists from the first start on.
+    CreateSettingsStore(*store_);
     for (const StoredText& stored : LoadSettings(*store_)) Apply(*stored.option, stored.text);
   }
   if (input) TakeInput(*input);
