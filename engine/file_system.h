@@ -76,6 +76,8 @@ class ReplacementFile {
   // Removes the temporary file; the target is left as it was.
   void Discard();
 
+  // True from a successful Create until Commit or Discard.
+  [[nodiscard]] bool created() const { return fd_ >= 0; }
   // True when the temporary file has no name (for tests).
   [[nodiscard]] bool unnamed() const { return unnamed_; }
 

@@ -54,7 +54,6 @@ StepError ScriptStream::Create(const std::string& path) {
     if (error == std::errc::is_a_directory) return "cannot write " + name_ + ": it is a folder";
     return "cannot write " + name_ + ": " + error.message();
   }
-  created_ = true;
   buffer_.reserve(kBufferSize);
   return std::nullopt;
 }
@@ -81,7 +80,7 @@ void ScriptStream::WriteLine(std::string_view text) {
 }
 
 void ScriptStream::WriteOut(std::string_view bytes) {
-  if (created_ && !writeError_) writeError_ = file_.Write(bytes);
+  if (file_.created() && !writeError_) writeError_ = file_.Write(bytes);
 }
 
 void ScriptStream::Flush() {
@@ -90,7 +89,7 @@ void ScriptStream::Flush() {
 }
 
 StepError ScriptStream::Close() {
-  if (!created_) return "the script was not created";
+  if (!file_.created()) return "the script was not created";
   Flush();
   const std::string cannotWrite = "cannot write " + name_ + ": ";
   if (writeError_) {
@@ -109,7 +108,6 @@ StepError ScriptStream::Close() {
 
 void ScriptStream::Discard() {
   file_.Discard();
-  created_ = false;
   buffer_.clear();
   writeError_.clear();
 }

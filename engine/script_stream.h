@@ -48,7 +48,6 @@ class ScriptStream {
   void Discard();
 
   std::string name_;  // the file's name for messages
-  bool created_ = false;
   ReplacementFile file_;
   std::string buffer_;
   std::error_code writeError_;
