@@ -41,9 +41,7 @@ ConversionOptions Options(const std::string& exclude) {
   controls.tOffsetAfter = "3";
   controls.tMinLength = "5";
   controls.tExcludeOffset = exclude;
-  CapturedOptions captured = CaptureOptions(controls);
-  if (captured.error) std::abort();
-  return captured.options;
+  return CaptureOptions(controls).value();
 }
 
 void BM_NumberTest(benchmark::State& state) {
@@ -71,15 +69,17 @@ void BM_Normalise(benchmark::State& state) {
 }
 BENCHMARK(BM_Normalise)->Arg(1'000'000)->Arg(4'000'000)->Unit(benchmark::kMillisecond);
 
-template <class Writer>
+template <class Check, class Writer>
 void RunWriter(benchmark::State& state, const FrameList& list, const ConversionOptions& options,
-               Writer write) {
+               Check check, Writer write) {
   const std::string path = TempPath("writer.avs");
+  const auto numbers = check(list, options).value();
   for (auto _ : state) {
     ScriptStream script;
-    if (script.Create(path)) std::abort();
-    if (write(list, options, script)) std::abort();
-    if (script.Close()) std::abort();
+    ResolvedPath target;
+    if (target.Resolve(path) || script.Create(std::move(target), {}, "writer.avs")) std::abort();
+    write(list, numbers, script);
+    if (!script.Close().ok()) std::abort();
   }
   std::filesystem::remove(path);
   state.SetItemsProcessed(state.iterations() * list.UpperBound());
@@ -88,19 +88,19 @@ void RunWriter(benchmark::State& state, const FrameList& list, const ConversionO
 void BM_WriteGoodParts(benchmark::State& state) {
   FrameList list = ToList(ShuffledFrames(1'000'000));
   NormaliseFrameList(list);
-  RunWriter(state, list, Options("0"), WriteGoodParts);
+  RunWriter(state, list, Options("0"), CheckGoodPart, WriteGoodParts);
 }
 BENCHMARK(BM_WriteGoodParts)->Unit(benchmark::kMillisecond);
 
 void BM_WriteGoodPartsOneLongRun(benchmark::State& state) {
-  RunWriter(state, ToList(ConsecutiveFrames(1'000'000)), Options("1"), WriteGoodParts);
+  RunWriter(state, ToList(ConsecutiveFrames(1'000'000)), Options("1"), CheckGoodPart, WriteGoodParts);
 }
 BENCHMARK(BM_WriteGoodPartsOneLongRun)->Unit(benchmark::kMillisecond);
 
 void BM_WriteBadParts(benchmark::State& state) {
   FrameList list = ToList(ShuffledFrames(1'000'000));
   NormaliseFrameList(list);
-  RunWriter(state, list, Options("0"), WriteBadParts);
+  RunWriter(state, list, Options("0"), CheckBadPart, WriteBadParts);
 }
 BENCHMARK(BM_WriteBadParts)->Unit(benchmark::kMillisecond);
 

@@ -1,13 +1,14 @@
 #include "convert/command_line.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string_view>
-#include <system_error>
+#include <unordered_map>
 #include <utility>
 
 #include "engine/conversion.h"
+#include "engine/message_text.h"
 #include "engine/number_text.h"
 #include "engine/option_table.h"
 #include "engine/output_path.h"
@@ -15,22 +16,12 @@
 namespace snipforge {
 namespace {
 
-constexpr std::string_view kUsage = "Usage: snipforge-convert [OPTION]... LIST...\n";
+constexpr std::string_view kUsage = "Usage: snipforge-convert [OPTION]... [--] LIST...\n";
 constexpr std::size_t kHelpColumn = 30;  // where the options' descriptions start in --help
 constexpr std::size_t kHelpWidth = 79;
+constexpr std::string_view kStandardStream = "-";
 
 constexpr const Option& kOutputRow = OptionFor(&ControlValues::tOutput);
-
-// What a command line asks for.
-struct Request {
-  bool help = false;
-  bool version = false;
-  bool stored = false;
-  std::vector<std::pair<const Option*, std::string>> given;  // in order: the last one wins
-  std::optional<std::string> output;
-  std::vector<std::string> lists;
-  std::string usageError;  // what is wrong with the command line, if anything
-};
 
 // The row a command-line option names, and the value it sets when it is a check box's:
 // "--good" checks the box, "--no-good" clears it.
@@ -51,16 +42,14 @@ Flag FindFlag(std::string_view flag) {
   return {};
 }
 
-Request Parse(const std::vector<std::string>& arguments) {
-  Request request;
-  const auto fail = [&request](std::string message) {
-    request.usageError = std::move(message);
-    return request;
-  };
+}  // namespace
+
+Result<CommandLineRequest> ParseCommandLine(const std::vector<std::string>& arguments) {
+  CommandLineRequest request;
   bool onlyLists = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    if (onlyLists || argument == "-" || !argument.starts_with('-')) {
+    if (onlyLists || argument == kStandardStream || !argument.starts_with('-')) {
       request.lists.push_back(argument);
       continue;
     }
@@ -70,7 +59,9 @@ Request Parse(const std::vector<std::string>& arguments) {
     }
     std::string_view flag = argument;
     if (flag == "-o") flag = "--output";
-    if (!flag.starts_with("--")) return fail("unknown option " + argument);
+    if (flag == "-h") flag = "--help";
+    if (flag == "-n") flag = "--no-clobber";
+    if (!flag.starts_with("--")) return Fail("unknown option " + argument);
     flag.remove_prefix(2);
     std::optional<std::string> attached;  // the value of "--name=value"
     if (const std::size_t equals = flag.find('='); equals != std::string_view::npos) {
@@ -80,16 +71,16 @@ Request Parse(const std::vector<std::string>& arguments) {
     const std::string name = "--" + std::string(flag);
     const Flag found = FindFlag(flag);
     if (found.option == nullptr || found.option->kind == OptionKind::kCheckBox) {
-      if (attached) return fail(name + " takes no value");
+      if (attached) return Fail(name + " takes no value");
       if (flag == "help" || flag == "version") {
         (flag == "help" ? request.help : request.version) = true;
         return request;  // nothing after it matters
       }
-      if (flag == "stored") {
-        request.stored = true;
+      if (flag == "stored" || flag == "no-clobber") {
+        (flag == "stored" ? request.stored : request.noClobber) = true;
         continue;
       }
-      if (found.option == nullptr) return fail("unknown option " + argument);
+      if (found.option == nullptr) return Fail("unknown option " + argument);
       request.given.emplace_back(found.option, std::to_string(found.check));
       continue;
     }
@@ -99,10 +90,10 @@ Request Parse(const std::vector<std::string>& arguments) {
     } else if (i + 1 < arguments.size()) {
       value = arguments[++i];
     } else {
-      return fail(name + " needs a value");
+      return Fail(name + " needs a value");
     }
     if (found.option->kind == OptionKind::kNumericText && !IsNumberText(value)) {
-      return fail(name + " takes a number, not \"" + value + "\"");
+      return Fail(name + " takes a number, not " + QuoteForMessage(value));
     }
     if (found.option == &kOutputRow) {
       request.output = std::move(value);
@@ -110,10 +101,16 @@ Request Parse(const std::vector<std::string>& arguments) {
       request.given.emplace_back(found.option, std::move(value));
     }
   }
-  if (request.lists.empty()) return fail("no LIST given");
-  if (request.output && request.lists.size() > 1) return fail("--output takes one LIST only");
+  if (request.lists.empty()) return Fail("no LIST given");
+  if (request.output && request.lists.size() > 1) return Fail("--output takes one LIST only");
+  if (std::count(request.lists.begin(), request.lists.end(), kStandardStream) > 0 &&
+      !request.output) {
+    return Fail("the LIST - (standard input) needs --output FILE, or -o - for standard output");
+  }
   return request;
 }
+
+namespace {
 
 // One option of --help: its form on the left, the description from kHelpColumn on, wrapped at
 // blanks to kHelpWidth.
@@ -143,23 +140,14 @@ void AppendHelpEntry(std::string& help, std::string_view form, std::string_view 
   }
 }
 
-// The window's words for an option, its box's blank run filled by `value`:
-// "Cut N frames before bad frames".
-std::string Sentence(std::string_view caption, std::string_view value) {
-  const std::size_t run = caption.find("  ");
-  if (run == std::string_view::npos) return std::string(caption);
-  const std::size_t after = caption.find_first_not_of(' ', run);
-  return std::string(caption.substr(0, run)) + ' ' + std::string(value) + ' ' +
-         std::string(caption.substr(after));
-}
-
 std::string Help() {
   std::string help(kUsage);
   help +=
       "Turns each LIST, a text file of bad frame numbers, into an Avisynth script: the\n"
       "script that the Snipforge window writes with the same values, byte for byte.\n"
-      "Each script goes beside its LIST, the LIST's extension replaced by \"avs\"\n"
-      "(clips/a.txt gives clips/a.avs).\n"
+      "Each script goes beside its LIST, the extension of the LIST's name replaced by\n"
+      "\"avs\" (clips/a.txt gives clips/a.avs), and replaces a file of that name.\n"
+      "A LIST - is read from standard input and needs --output.\n"
       "\n"
       "Each option sets the window's control that its description names (group box:\n"
       "label); the others keep the window's start values, or with --stored the values\n"
@@ -177,94 +165,139 @@ std::string Help() {
     if (&option == &kOutputRow) {
       form = "-o, " + flag + " FILE";
       description += std::string(option.caption) +
-                     ": the script of a single LIST (default: LIST with its extension "
-                     "replaced by \"avs\")";
+                     ": the script of a single LIST, - for standard output (default: LIST "
+                     "with its extension replaced by \"avs\")";
     } else if (option.kind == OptionKind::kCheckBox) {
       form += ", --no-" + std::string(option.flag);
-      description += std::string(option.caption) + " (default: " +
+      description += std::string(option.caption) + ". " + std::string(option.tip) +
+                     " (default: " +
                      (start.*option.check == 1 ? flag : "--no-" + std::string(option.flag)) +
                      ")";
     } else {
       const std::string_view metavar = option.kind == OptionKind::kNumericText ? "N" : "TEXT";
       form += ' ' + std::string(metavar);
       const std::string& value = start.*option.text;
-      description += Sentence(option.caption, metavar) +
+      description += CaptionAround(option.caption, metavar) + ". " + std::string(option.tip) +
                      " (default: " + (value.empty() ? "empty" : value) + ")";
     }
     AppendHelpEntry(help, form, description);
   }
+  AppendHelpEntry(help, "-n, --no-clobber",
+                  "leave an existing script as it is: that LIST fails and the exit status is 1");
   AppendHelpEntry(help, "    --stored",
                   "start from the values the window last stored for you, not its start values");
-  AppendHelpEntry(help, "    --help", "show this help and exit");
+  AppendHelpEntry(help, "-h, --help", "show this help and exit");
   AppendHelpEntry(help, "    --version", "show the version and exit");
   help +=
       "\n"
       "Exit status:\n"
       "  0    every LIST was converted; nothing is printed then\n"
       "  1    some LIST failed: each failure is one line on standard error\n"
-      "       (\"frames.txt: invalid filename\"), and every other LIST is converted\n"
-      "  2    a usage error, before any file is read or written\n";
+      "       (\"frames.txt: invalid filename: frames.txt: no such file\"), and every\n"
+      "       other LIST is converted\n"
+      "  2    a usage error or an option value no LIST could be converted with, before\n"
+      "       any file is read or written\n";
   return help;
 }
 
-// True when the two paths name one file (or one file to be: the same path).
-bool SameFile(const std::string& one, const std::string& other) {
-  std::error_code error;
-  return one == other || std::filesystem::equivalent(one, other, error);
-}
+// Where a script goes: its folder, as a file, and its name there.
+struct ScriptPlace {
+  FileId folder;
+  std::string name;
+  friend bool operator==(const ScriptPlace&, const ScriptPlace&) = default;
+};
+struct ScriptPlaceHash {
+  std::size_t operator()(const ScriptPlace& place) const noexcept {
+    return FileIdHash()(place.folder) ^ std::hash<std::string>()(place.name);
+  }
+};
+
+// The list that got a script of this run.
+struct Converted {
+  FileId list;
+  std::string name;
+};
 
 }  // namespace
 
-int RunCommandLine(const std::vector<std::string>& arguments, const SettingsFiles& store,
-                   std::ostream& out, std::ostream& errors) {
-  const Request request = Parse(arguments);
-  if (!request.usageError.empty()) {
-    errors << "snipforge-convert: " << request.usageError << '\n'
-           << "Try 'snipforge-convert --help' for more information.\n";
+int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocations& stores,
+                   const Console& console) {
+  const auto usageError = [&console](const std::string& message) {
+    console.errors << "snipforge-convert: " << EscapeControlCharacters(message) << '\n'
+                   << "Try 'snipforge-convert --help' for more information.\n";
     return kUsageError;
-  }
+  };
+  const Result<CommandLineRequest> parsed = ParseCommandLine(arguments);
+  if (!parsed) return usageError(parsed.error());
+  const CommandLineRequest& request = *parsed;
   if (request.help) {
-    out << Help();
+    console.out << Help();
     return kAllConverted;
   }
   if (request.version) {
-    out << "snipforge-convert " SNIPFORGE_VERSION "\n";
+    console.out << "snipforge-convert " SNIPFORGE_VERSION "\n";
     return kAllConverted;
   }
 
   ControlValues values;
   if (request.stored) {
-    for (const StoredText& stored : LoadSettings(store)) {
+    const LoadedSettings loaded = LoadSettings(stores);
+    if (!loaded.anyStoreRead) {
+      console.errors << "snipforge-convert: --stored: no stored values could be read from "
+                     << EscapeControlCharacters(stores.user.path) << " or "
+                     << EscapeControlCharacters(stores.machine.path)
+                     << "; the window's start values are used\n";
+    }
+    for (const StoredText& stored : loaded.texts) {
       SetOptionText(values, *stored.option, stored.text);
     }
   }
   for (const auto& [option, text] : request.given) SetOptionText(values, *option, text);
+  if (const Status usable = CheckOptionsForAnyList(values); !usable) {
+    return usageError(usable.error());
+  }
 
   int status = kAllConverted;
-  // The scripts written so far and their lists: lists whose names differ only after a point
-  // ("a.txt", "a.csv", or "clips.d/a" and "clips.d/b") would get one script.
-  std::vector<std::pair<std::string, std::string>> written;
+  // The scripts written so far, by folder and name, so that lists whose names differ only in
+  // their extension ("a.txt" and "a.csv") do not get one script; a hash keeps thousands of
+  // lists linear.
+  std::unordered_map<ScriptPlace, Converted, ScriptPlaceHash> written;
   for (const std::string& list : request.lists) {
-    values.tInput = list;
+    const bool fromInput = list == kStandardStream;
+    values.tInput = fromInput ? "standard input" : list;
     values.tOutput = request.output.value_or(DeriveOutputPath(list));
-    const auto earlier = std::find_if(written.begin(), written.end(), [&](const auto& script) {
-      return SameFile(script.first, values.tOutput) && !SameFile(script.second, list);
-    });
+    RunOptions run;
+    run.replace = request.noClobber ? ReplacePolicy::Never() : ReplacePolicy::Always();
+    std::optional<ScriptPlace> place;
+    FileId listFile;
+    run.claim = [&](const FileId& listId, const FileId& folder,
+                    const std::string& name) -> Status {
+      place = ScriptPlace{folder, name};
+      listFile = listId;
+      const auto earlier = written.find(*place);
+      if (earlier == written.end() || earlier->second.list == listId) return {};
+      return Fail("its script " + values.tOutput + " is already the script of " +
+                  earlier->second.name + "; convert it on its own with --output");
+    };
+    if (values.tOutput == kStandardStream) run.scriptHandle = console.standardOutput;
     RunOutcome outcome;
-    if (SameFile(values.tInput, values.tOutput)) {
-      outcome.message = "the script would replace the list; name another file with --output";
-    } else if (earlier != written.end()) {
-      outcome.message = "its script " + values.tOutput + " is already the script of " +
-                        earlier->second + "; convert it on its own with --output";
-    } else {
-      outcome = RunConversion(values);
+    if (fromInput) {
+      auto copy = std::make_shared<InputFile>();
+      if (const std::error_code error = copy->OpenCopyOf(console.standardInput)) {
+        outcome.message = "cannot read standard input: " + error.message();
+      } else {
+        run.input = std::move(copy);
+      }
     }
+    if (outcome.message.empty()) outcome = RunConversion(values, run);
     if (outcome.ok) {
-      written.emplace_back(values.tOutput, list);
-    } else {
-      errors << list << ": " << outcome.message << '\n';
-      status = kSomeFailed;
+      if (place) written.try_emplace(*place, Converted{listFile, list});
+      continue;
     }
+    if (outcome.existing && request.noClobber) outcome.message += "; left as it is (--no-clobber)";
+    console.errors << EscapeControlCharacters(list) << ": "
+                   << EscapeControlCharacters(outcome.message) << '\n';
+    status = kSomeFailed;
   }
   return status;
 }

@@ -2,10 +2,15 @@
 // options and the same conversion, so that its scripts are the window's for the same values.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/file_system.h"
+#include "engine/option_table.h"
+#include "engine/result.h"
 #include "settings/settings_store.h"
 
 namespace snipforge {
@@ -15,9 +20,31 @@ inline constexpr int kAllConverted = 0;
 inline constexpr int kSomeFailed = 1;  // each failure one line on `errors`: "LIST: message"
 inline constexpr int kUsageError = 2;  // nothing was read or written
 
-// Runs the command line `arguments` (without the program's name). `store` is where --stored
-// finds the values the window last stored for this user. Help and version go to `out`.
-int RunCommandLine(const std::vector<std::string>& arguments, const SettingsFiles& store,
-                   std::ostream& out, std::ostream& errors);
+// What a command line asks for.
+struct CommandLineRequest {
+  bool help = false;
+  bool version = false;
+  bool stored = false;
+  bool noClobber = false;
+  std::vector<std::pair<const Option*, std::string>> given;  // in order: the last one wins
+  std::optional<std::string> output;
+  std::vector<std::string> lists;
+};
+
+// The request of the arguments, or what is wrong with them.
+[[nodiscard]] Result<CommandLineRequest> ParseCommandLine(const std::vector<std::string>& arguments);
+
+// Where the command line reads and writes besides its files.
+struct Console {
+  std::ostream& out;              // help and version
+  std::ostream& errors;           // usage errors and one line per failed list
+  NativeHandle standardInput;     // the list "-"
+  NativeHandle standardOutput;    // the script of "-o -"
+};
+
+// Runs the command line `arguments` (without the program's name). `stores` are where --stored
+// finds the values the window last stored for this user.
+int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocations& stores,
+                   const Console& console);
 
 }  // namespace snipforge

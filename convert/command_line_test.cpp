@@ -2,30 +2,32 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-
-#include <functional>
+#include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "engine/option_table.h"
-#include "platform/qt_test_support.h"
-#include "window/check_box.h"
-#include "window/form1.h"
+#include "engine/test_support.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace snipforge {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::ReadFile;
-using testing::TempFolder;
+using testing::TempDir;
 using testing::WriteFile;
 
 // A frame list with text before, between and after its numbers.
 constexpr const char* kList = "clip one\n10\n11\nnote\n20\nend\n";
+// Its script with the start values.
+constexpr const char* kScript = "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 12, 19)++\\\r\ntrim( 21,0)\r\n";
 
 class CommandLineTest : public ::testing::Test {
  protected:
@@ -42,97 +44,53 @@ class CommandLineTest : public ::testing::Test {
   }
 
   // A path in the test's folder.
-  std::string In(const char* name) const {
-    return QFile::encodeName(dir_.File(name)).toStdString();
-  }
+  std::string In(const std::string& name) const { return dir_.File(name); }
   // The arguments with every "@name" turned into the path of that name in the test's folder.
   std::string Expand(std::string text) const {
     for (std::size_t at; (at = text.find('@')) != std::string::npos;) {
       const std::size_t end = text.find_first_of(": ", at);
       const std::string name = text.substr(at + 1, end == std::string::npos ? end : end - at - 1);
-      text.replace(at, name.size() + 1, In(name.c_str()));
+      text.replace(at, name.size() + 1, In(name));
     }
     return text;
   }
-  Result Run(const std::vector<std::string>& arguments) {
+  Result Run(const std::vector<std::string>& arguments,
+             NativeHandle input = kNoHandle, NativeHandle output = kNoHandle) {
     std::vector<std::string> expanded;
     for (const std::string& argument : arguments) expanded.push_back(Expand(argument));
     std::ostringstream out, errors;
-    const int status = RunCommandLine(expanded, store_, out, errors);
+    const int status = RunCommandLine(expanded, stores_, {out, errors, input, output});
     return {status, out.str(), errors.str()};
   }
 
-  TempFolder dir_;
-  SettingsFiles store_{dir_.File("machine/settings.ini"), dir_.File("user/settings.ini")};
+  TempDir dir_;
+  StoreLocations stores_{{dir_.File("machine/settings.ini"), StoreOwner::kMachine},
+                         {dir_.File("user/settings.ini"), StoreOwner::kUser},
+                         false};
 };
 
-// The window's script for the same list and values, made by pressing its Start button.
-std::string WindowScript(const std::string& list, const std::function<void(ControlValues&)>& set,
-                         const QString& output) {
-  testing::TestApplication();
-  testing::FakeDesktop desktop;
-  Form1 window(desktop);
-  ControlValues values;
-  set(values);
-  for (const Option& option : kOptions) {
-    const QString name = QString::fromLatin1(option.name.data(), qsizetype(option.name.size()));
-    if (option.check != nullptr) {
-      window.findChild<CheckBox*>(name)->SetValue(values.*option.check);
-    } else {
-      window.findChild<QLineEdit*>(name)->setText(QString::fromStdString(values.*option.text));
-    }
-  }
-  window.findChild<QLineEdit*>(QStringLiteral("tInput"))->setText(QString::fromStdString(list));
-  window.findChild<QLineEdit*>(QStringLiteral("tOutput"))->setText(output);
-  QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cStartConv")), Qt::LeftButton);
-  EXPECT_TRUE(desktop.messages.empty());
-  return ReadFile(output);
-}
-
-TEST_F(CommandLineTest, ScriptsAreTheWindowsForTheSameValues) {
+TEST_F(CommandLineTest, OptionsSetTheWindowsControls) {
   const struct {
     std::vector<std::string> options;
-    std::function<void(ControlValues&)> window;
     std::string script;
   } cases[] = {
-      {{}, [](ControlValues&) {},
-       "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 12, 19)++\\\r\ntrim( 21,0)\r\n"},
+      {{}, kScript},
       {{"--offset-before", "2", "--offset-after=1", "--min-length", "7", "--exclude-offset",
         "1", "--append-before-good", "G=", "--frame-number", "--include-text"},
-       [](ControlValues& v) {
-         v.tOffsetBefore = "2";
-         v.tOffsetAfter = "1";
-         v.tMinLength = "7";
-         v.tExcludeOffset = "1";
-         v.tAppendBeforeGood = "G=";
-         v.chIncludeFramenumber = 1;
-         v.chIncText = 1;
-       },
        "clip one\r\nnote\r\nshowframenumber\r\nG=Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 21,0)\r\n"
        "end\r\n"},
       {{"--no-good", "--bad", "--context", "1", "--black", "2", "--append-before-bad", "B=",
         "--append-to-bad", "X", "--append-to-good", "Y"},
-       [](ControlValues& v) {
-         v.chOutputGoodFrames = 0;
-         v.chOutputBadFrames = 1;
-         v.tNumberofGood = "1";
-         v.tNumberOfBlack = "2";
-         v.tAppendBeforeBad = "B=";
-         v.tAppendtoBad = "X";
-         v.tAppendToGood = "Y";
-       },
        "B=trim( 8, 9).Y++trim( 10, 11).X++trim( 12, 13).Y++Trim(0,- 2).blankclip++\\\r\n"
        "trim( 18, 19).Y++trim( 20, 20).X++trim( 21, 22).Y++Trim(0,- 2).blankclip\r\n"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> arguments = c.options;
-    arguments.insert(arguments.end(), {"-o", "@cli.avs", "@good.txt"});
+    arguments.insert(arguments.end(), {"-o", "@cli.avs", "--", "@good.txt"});
     const Result result = Run(arguments);
     EXPECT_EQ(result.status, kAllConverted);
     EXPECT_EQ(result.out + result.errors, "") << "quiet on success";
-    const std::string cli = ReadFile(dir_.File("cli.avs"));
-    EXPECT_EQ(cli, c.script) << c.options.size() << " options";
-    EXPECT_EQ(WindowScript(In("good.txt"), c.window, dir_.File("window.avs")), cli);
+    EXPECT_EQ(ReadFile(In("cli.avs")), c.script) << c.options.size() << " options";
   }
 }
 
@@ -146,15 +104,14 @@ TEST_F(CommandLineTest, ExitStatusSaysWhetherEveryListWasConverted) {
     std::vector<std::string> files;
   } cases[] = {
       {{"@good.txt"}, kAllConverted, "", converted},
-      {{"@missing.txt", "@good.txt"}, kSomeFailed, "@missing.txt: invalid filename\n", converted},
+      {{"@missing.txt", "@good.txt"}, kSomeFailed,
+       "@missing.txt: invalid filename: missing.txt: no such file\n", converted},
       {{"@words.txt", "@good.txt"}, kSomeFailed,
        "@words.txt: no frame numbers in words.txt\n", converted},
       {{"@list.avs"}, kSomeFailed,
-       "@list.avs: the script would replace the list; name another file with --output\n",
-       untouched},
+       "@list.avs: the script would replace the list; name another output file\n", untouched},
       {{"--output=@good.txt", "@good.txt"}, kSomeFailed,
-       "@good.txt: the script would replace the list; name another file with --output\n",
-       untouched},
+       "@good.txt: the script would replace the list; name another output file\n", untouched},
       {{"--nope", "@good.txt"}, kUsageError, "snipforge-convert: unknown option --nope",
        untouched},
       {{"-x", "@good.txt"}, kUsageError, "snipforge-convert: unknown option -x", untouched},
@@ -169,11 +126,43 @@ TEST_F(CommandLineTest, ExitStatusSaysWhetherEveryListWasConverted) {
       {{"-o", "@out.avs", "@good.txt", "@words.txt"}, kUsageError,
        "snipforge-convert: --output takes one LIST only", untouched},
       {{"--bad"}, kUsageError, "snipforge-convert: no LIST given", untouched},
+      {{"-"}, kUsageError,
+       "snipforge-convert: the LIST - (standard input) needs --output FILE, or -o - for "
+       "standard output",
+       untouched},
+      // Values no list could be converted with stop the run before any list is read.
+      {{"--offset-before", "-3", "@missing.txt"}, kUsageError,
+       "snipforge-convert: frames to cut before bad frames \"-3\" must be 0 or more", untouched},
+      {{"--offset-after", "2.5", "@good.txt"}, kUsageError,
+       "snipforge-convert: frames to cut after bad frames \"2.5\" must be a whole number",
+       untouched},
+      {{"--offset-after", "99999999999", "@good.txt"}, kUsageError,
+       "snipforge-convert: frames to cut after bad frames \"99999999999\" is out of range (the "
+       "largest is 2147483647)",
+       untouched},
+      {{"--min-length", "-1", "@good.txt"}, kUsageError,
+       "snipforge-convert: minimum length of good parts \"-1\" must be 0 or more", untouched},
+      {{"--bad", "--no-good", "--black", "1.5", "@good.txt"}, kUsageError,
+       "snipforge-convert: number of black frames \"1.5\" must be a whole number", untouched},
+      {{"--context", "40000", "@good.txt"}, kUsageError,
+       "snipforge-convert: number of good frames \"40000\" is out of range (-32768 to 32767)",
+       untouched},
+      {{"--no-good", "@good.txt"}, kUsageError,
+       "snipforge-convert: nothing to write: tick \"Output Goodframes\" or \"Output Badframes\"",
+       untouched},
+      {{"--bad", "@good.txt"}, kUsageError, "snipforge-convert: name the good part: with both "
+       "expressions in one script, begin the good part's \"Append before trim\" with a name "
+       "such as Good= and end the script with the name of the expression to play", untouched},
+      // Fine for some lists: decided list by list.
+      {{"--no-good", "--include-text", "@words.txt"}, kSomeFailed,
+       "@words.txt: no frame numbers in words.txt\n", untouched},
+      {{"--offset-before", "-3", "--no-good", "--bad", "@good.txt"}, kAllConverted, "",
+       converted},
   };
   for (const auto& c : cases) {
-    QFile::remove(dir_.File("good.avs"));
+    fs::remove(In("good.avs"));
     const Result result = Run(c.arguments);
-    const std::string label = c.arguments.front();
+    const std::string label = c.arguments.front() + " " + c.arguments.back();
     EXPECT_EQ(result.status, c.status) << label;
     const std::string errors = c.status == kUsageError
                                    ? result.errors.substr(0, result.errors.find('\n'))
@@ -182,63 +171,130 @@ TEST_F(CommandLineTest, ExitStatusSaysWhetherEveryListWasConverted) {
     EXPECT_EQ(result.out, "") << label;
     EXPECT_EQ(dir_.Names(), c.files) << label;
   }
-  EXPECT_EQ(ReadFile(dir_.File("list.avs")), kList);
+  EXPECT_EQ(ReadFile(In("list.avs")), kList);
+}
+
+TEST_F(CommandLineTest, FrameNumbersOutOfRangeFailThatListOnly) {
+  WriteFile(In("end.txt"), "5\n2147483647\n");
+  const Result result = Run({"@end.txt", "@good.txt"});
+  EXPECT_EQ(result.status, kSomeFailed);
+  EXPECT_EQ(result.errors,
+            In("end.txt") + ": frame 2147483647 on line 2 is out of range: with frames to cut "
+                            "after bad frames \"0\" the good part would go on beyond it (the "
+                            "largest is 2147483647)\n");
+  EXPECT_EQ(ReadFile(In("good.avs")), kScript);
+}
+
+TEST_F(CommandLineTest, NoClobberLeavesAnExistingScript) {
+  WriteFile(In("good.avs"), "hand-written");
+  WriteFile(In("other.txt"), "10\n");
+  const Result result = Run({"-n", "@good.txt", "@other.txt"});
+  EXPECT_EQ(result.status, kSomeFailed);
+  EXPECT_EQ(result.errors,
+            In("good.txt") + ": good.avs exists; left as it is (--no-clobber)\n");
+  EXPECT_EQ(ReadFile(In("good.avs")), "hand-written");
+  EXPECT_EQ(ReadFile(In("other.avs")), "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n");
+  // Without it a script is replaced, as the converter has always done.
+  EXPECT_EQ(Run({"@good.txt"}).status, kAllConverted);
+  EXPECT_EQ(ReadFile(In("good.avs")), kScript);
 }
 
 TEST_F(CommandLineTest, AScriptThatAnotherListOfTheRunGotIsNotReplaced) {
-  WriteFile(dir_.File("good.csv"), "5\n");
+  WriteFile(In("good.csv"), "5\n");
   const Result result = Run({"@good.txt", "@good.csv", "@good.txt"});
   EXPECT_EQ(result.status, kSomeFailed);
   EXPECT_EQ(result.errors, In("good.csv") + ": its script " + In("good.avs") +
                                " is already the script of " + In("good.txt") +
                                "; convert it on its own with --output\n");
-  EXPECT_EQ(ReadFile(dir_.File("good.avs")),
-            "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 12, 19)++\\\r\ntrim( 21,0)\r\n");
+  EXPECT_EQ(ReadFile(In("good.avs")), kScript);
 }
 
+TEST_F(CommandLineTest, ListAndNamesWithControlCharactersGiveOneLineEach) {
+  const std::string forged = "good.txt: frame number 5 on line 1 is negative";
+  const Result result = Run({"@x\n" + forged, "@a\x1b[31mred"});
+  EXPECT_EQ(result.status, kSomeFailed);
+  EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 2);
+  EXPECT_EQ(result.errors.find('\x1b'), std::string::npos);
+  EXPECT_NE(result.errors.find("x\\n" + forged + ": invalid filename: x\\n" + forged),
+            std::string::npos)
+      << result.errors;
+  EXPECT_NE(result.errors.find("a\\033[31mred"), std::string::npos) << result.errors;
+}
+
+#ifndef _WIN32
+TEST_F(CommandLineTest, StandardInputAndOutputStandForFiles) {
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ASSERT_EQ(::write(pipe[1], kList, std::char_traits<char>::length(kList)),
+            static_cast<ssize_t>(std::char_traits<char>::length(kList)));
+  ::close(pipe[1]);
+  const int output = ::open(In("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(output, 0);
+  const Result result = Run({"--include-text", "-o", "-", "-"}, pipe[0], output);
+  ::close(pipe[0]);
+  ::close(output);
+  EXPECT_EQ(result.status, kAllConverted) << result.errors;
+  EXPECT_EQ(ReadFile(In("stdout")), "clip one\r\nnote\r\n" + std::string(kScript) + "end\r\n");
+
+  // A list from standard input into a file; an empty input has no frame numbers.
+  const int empty = ::open("/dev/null", O_RDONLY);
+  const Result none = Run({"-o", "@piped.avs", "-"}, empty);
+  ::close(empty);
+  EXPECT_EQ(none.errors, "-: no frame numbers in standard input\n");
+  EXPECT_FALSE(fs::exists(In("piped.avs")));
+}
+#endif
+
 TEST_F(CommandLineTest, StoredStartsFromTheWindowsStoredValuesAndTheCommandLineWins) {
-  testing::WritePrivateFile(store_.user, "[Snipforge]\n"
-                                         "tInput=/nowhere/in.txt\n"
-                                         "tOutput=" + In("elsewhere.avs") + "\n"
-                                         "tOffsetBefore=2\n"
-                                         "chIncText=1\n");
-  const std::string defaults = "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 12, 19)++\\\r\ntrim( 21,0)\r\n";
+  fs::create_directory(In("user"));
+  fs::permissions(In("user"), fs::perms::owner_all);
+  WriteFile(stores_.user.path, "[Snipforge]\n"
+                               "tInput=/nowhere/in.txt\n"
+                               "tOutput=" + In("elsewhere.avs") + "\n"
+                               "tOffsetBefore=2\n"
+                               "chIncText=1\n");
+  fs::permissions(stores_.user.path, fs::perms::owner_read | fs::perms::owner_write);
   const struct {
     std::vector<std::string> arguments;
     std::string script;
   } cases[] = {
-      {{"@good.txt"}, defaults},
+      {{"@good.txt"}, kScript},
       {{"--stored", "@good.txt"},
        "clip one\r\nnote\r\nTrim(0,-1)++trim(1, 7)++\\\r\ntrim( 12, 17)++\\\r\ntrim( 21,0)\r\n"
        "end\r\n"},
-      {{"--offset-before", "0", "--stored", "--no-include-text", "@good.txt"}, defaults},
+      {{"--offset-before", "0", "--stored", "--no-include-text", "@good.txt"}, kScript},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Run(c.arguments).status, kAllConverted);
-    EXPECT_EQ(ReadFile(dir_.File("good.avs")), c.script) << c.arguments.size() << " arguments";
-    EXPECT_FALSE(QFile::exists(dir_.File("elsewhere.avs"))) << "the stored Output is not used";
+    const Result result = Run(c.arguments);
+    EXPECT_EQ(result.status, kAllConverted);
+    EXPECT_EQ(result.errors, "");
+    EXPECT_EQ(ReadFile(In("good.avs")), c.script) << c.arguments.size() << " arguments";
+    EXPECT_FALSE(fs::exists(In("elsewhere.avs"))) << "the stored Output is not used";
   }
 
-  QFile::remove(store_.user);
+  // A store that others may write is not read, and --stored says so.
+  fs::permissions(stores_.user.path, fs::perms::others_write, fs::perm_options::add);
+  const Result result = Run({"--stored", "@good.txt"});
+  EXPECT_EQ(result.status, kAllConverted);
+  EXPECT_EQ(result.errors, "snipforge-convert: --stored: no stored values could be read from " +
+                               stores_.user.path + " or " + stores_.machine.path +
+                               "; the window's start values are used\n");
+  EXPECT_EQ(ReadFile(In("good.avs")), kScript);
+  fs::remove(stores_.user.path);
   EXPECT_EQ(Run({"--stored", "@good.txt"}).status, kAllConverted);
-  EXPECT_FALSE(QFile::exists(store_.user)) << "reading the store creates none";
-
-  // The window's trust rules hold: a store that others may write is not read.
-  testing::WritePrivateFile(store_.user, "[Snipforge]\ntOffsetBefore=2\n");
-  QFile::setPermissions(store_.user, QFile::ReadOwner | QFile::WriteOwner | QFile::WriteOther);
-  EXPECT_EQ(Run({"--stored", "@good.txt"}).status, kAllConverted);
-  EXPECT_EQ(ReadFile(dir_.File("good.avs")), defaults);
+  EXPECT_FALSE(fs::exists(stores_.user.path)) << "reading the store creates none";
 }
 
-TEST_F(CommandLineTest, HelpNamesEachOptionsLabelAndDefaultAndVersionIsOneLine) {
-  const Result help = Run({"--help"});
+TEST_F(CommandLineTest, HelpNamesEachOptionsLabelTipAndDefaultAndVersionIsOneLine) {
+  const Result help = Run({"-h"});
   EXPECT_EQ(help.status, kAllConverted);
   EXPECT_EQ(help.out.substr(0, help.out.find('\n')),
-            "Usage: snipforge-convert [OPTION]... LIST...");
+            "Usage: snipforge-convert [OPTION]... [--] LIST...");
   for (const char* line : {
-           "      --offset-before N       Good frames: Cut N frames before bad frames\n"
-           "                              (default: 0)\n",
-           "      --good, --no-good       Good frames: Output Goodframes (default: --good)\n",
+           "      --offset-before N       Good frames: Cut N frames before bad frames.\n"
+           "                              Frames cut before each bad frame, besides the bad\n"
+           "                              frame itself. (default: 0)\n",
+           "  -n, --no-clobber            leave an existing script as it is: that LIST\n",
        }) {
     EXPECT_NE(help.out.find(line), std::string::npos) << line;
   }

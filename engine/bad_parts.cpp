@@ -1,7 +1,5 @@
 #include "engine/bad_parts.h"
 
-#include <cstdint>
-
 namespace snipforge {
 namespace {
 
@@ -19,6 +17,30 @@ void AppendTrim(std::string& out, std::int64_t first, std::int64_t last) {
   out += ')';
 }
 
+Result<BadPartNumbers> Numbers(const ConversionOptions& options, bool compares, bool parts) {
+  BadPartNumbers numbers;
+  if (compares) {
+    const Result<double> minLength = options.MinLength.Number();
+    if (!minLength) return minLength.failure();
+    numbers.minLength = *minLength;
+  }
+  if (parts) {
+    const Result<double> black = options.NumberOfBlack.Number();
+    if (!black) return black.failure();
+    if (*black > 0) {
+      const Result<std::int32_t> count = options.NumberOfBlack.FrameCount();
+      if (!count) return count.failure();
+      numbers.black = *count;
+    }
+  }
+  numbers.context = options.NumberOfGood;
+  numbers.frameNumberLine = options.IncludeFrameNumber;
+  numbers.appendBefore = options.AppendBeforeBad;
+  numbers.badSuffix = WithLeadingPoint(options.AppendToBad);
+  numbers.goodSuffix = WithLeadingPoint(options.AppendToGood);
+  return numbers;
+}
+
 }  // namespace
 
 std::string WithLeadingPoint(std::string_view suffix) {
@@ -28,35 +50,39 @@ std::string WithLeadingPoint(std::string_view suffix) {
   return withPoint;
 }
 
-StepError CheckBadPartOptions(const FrameList& list, const ConversionOptions& options) {
-  const std::int32_t n = list.UpperBound();
-  if (n >= 2) {
-    if (auto error = options.MinLength.CheckNumber()) return error;
-  }
-  if (n == 0) return std::nullopt;
-  if (auto error = options.NumberOfBlack.CheckNumber()) return error;
-  return *options.NumberOfBlack.Value() > 0 ? options.NumberOfBlack.CheckWholeNumber()
-                                            : std::nullopt;
+Result<BadPartNumbers> CheckBadPart(const FrameList& list, const ConversionOptions& options) {
+  return Numbers(options, list.UpperBound() >= 2, list.UpperBound() >= 1);
 }
 
-StepError WriteBadParts(const FrameList& list, const ConversionOptions& options,
-                        ScriptStream& script) {
-  if (auto error = CheckBadPartOptions(list, options)) return error;
-  const std::string badSuffix = WithLeadingPoint(options.AppendToBad);
-  const std::string goodSuffix = WithLeadingPoint(options.AppendToGood);
-  const std::int64_t k = options.NumberOfGood;
+Status CheckBadPartOptions(const ConversionOptions& options) {
+  const Result<BadPartNumbers> numbers = Numbers(options, true, true);
+  if (!numbers) return numbers.failure();
+  return {};
+}
+
+std::optional<std::int32_t> BadPartOverflow(const FrameList& list, const BadPartNumbers& numbers) {
   const std::int32_t n = list.UpperBound();
-  const double minLength = n >= 2 ? *options.MinLength.Value() : 0;
-  const double black = n >= 1 ? *options.NumberOfBlack.Value() : 0;
+  // The last part ends at the last frame; its context reaches furthest.
+  if (n >= 1 && numbers.context > 0 && list[n] + std::int64_t{1} + numbers.context > kLargestFrame) {
+    return list[n];
+  }
+  return std::nullopt;
+}
+
+std::int64_t WriteBadParts(const FrameList& list, const BadPartNumbers& numbers,
+                           ScriptStream& script) {
+  const std::int64_t k = numbers.context;
+  const std::int32_t n = list.UpperBound();
+  std::int64_t parts = 0;
   std::string piece;
 
   // True when more than the minimum length of good frames lies between the two frames.
   const auto gapSplits = [&](std::int32_t earlier, std::int32_t later) {
-    return static_cast<double>(later) - 1 - minLength > static_cast<double>(earlier);
+    return static_cast<double>(later) - 1 - numbers.minLength > static_cast<double>(earlier);
   };
 
-  if (options.IncludeFrameNumber) script.WriteLine("showframenumber");
-  script.Write(options.AppendBeforeBad);
+  if (numbers.frameNumberLine) script.WriteLine("showframenumber");
+  script.Write(numbers.appendBefore);
 
   // A part starts at the first frame and behind every gap that splits; it ends before such a
   // gap and at the last frame, and is written the moment it ends.
@@ -67,34 +93,35 @@ StepError WriteBadParts(const FrameList& list, const ConversionOptions& options,
     split = r == n || gapSplits(list[r], list[r + 1]);
     if (!split) continue;
 
+    ++parts;
     const std::int64_t s = partStart;
     const std::int64_t e = list[r];
     if (k > 0 && s - k > -1) {
       piece.clear();
       AppendTrim(piece, s - k - 1, s - 1);
-      piece += goodSuffix;
+      piece += numbers.goodSuffix;
       piece += "++";
       script.Write(piece);
     }
     piece.clear();
     AppendTrim(piece, s, e);
-    piece += badSuffix;
+    piece += numbers.badSuffix;
     script.Write(piece);
     if (k > 0) {
       piece = "++";
       AppendTrim(piece, e + 1, e + 1 + k);
-      piece += goodSuffix;
+      piece += numbers.goodSuffix;
       script.Write(piece);
     }
-    if (black > 0) {
+    if (numbers.black > 0) {
       piece = "++Trim(0,-";
-      AppendScriptNumber(piece, black);
+      AppendScriptNumber(piece, std::int64_t{numbers.black});
       piece += ").blankclip";
       script.Write(piece);
     }
     script.WriteLine(r < n ? "++\\" : "");
   }
-  return std::nullopt;
+  return parts;
 }
 
 }  // namespace snipforge

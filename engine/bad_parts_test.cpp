@@ -30,10 +30,7 @@ testing::Written Bad(const FrameList& list, const Settings& settings) {
   controls.tAppendtoBad = settings.badSuffix;
   controls.tAppendBeforeBad = settings.prefix;
   controls.chIncludeFramenumber = settings.frameNumber;
-  const CapturedOptions captured = CaptureOptions(controls);
-  EXPECT_FALSE(captured.error);
-  return testing::WriteScript(
-      [&](ScriptStream& script) { return WriteBadParts(list, captured.options, script); });
+  return testing::WriteChecked<BadPartNumbers>(list, controls, CheckBadPart, WriteBadParts);
 }
 
 const std::string kGood = "subtitle(\"GOOD\",x=-1,size=34)";
@@ -46,7 +43,7 @@ TEST(WriteBadPartsTest, WritesEachBadPartWithItsContext) {
     Settings settings;
     std::string script;
   } cases[] = {
-      {"worked example", MakeFrameList({10, 11, 12, 40, 41}), {"5", "3", "1", kGood, kJunk, "Junk=", 1},
+      {"two parts with context, black frames and a prefix", MakeFrameList({10, 11, 12, 40, 41}), {"5", "3", "1", kGood, kJunk, "Junk=", 1},
        "showframenumber\r\n"
        "Junk=trim( 6, 9).subtitle(\"GOOD\",x=-1,size=34)++trim( 10, 12).subtitle(\"JUNK\",x=-1,"
        "size=34)++trim( 13, 16).subtitle(\"GOOD\",x=-1,size=34)++Trim(0,- 1).blankclip++\\\r\n"
@@ -98,7 +95,7 @@ TEST(WriteBadPartsTest, WritesEachBadPartWithItsContext) {
   };
   for (const auto& c : cases) {
     const testing::Written written = Bad(c.list, c.settings);
-    EXPECT_FALSE(written.error) << c.name << ": " << written.error.value_or("");
+    EXPECT_EQ(written.error, "") << c.name;
     EXPECT_EQ(written.bytes, c.script) << c.name;
   }
 }
@@ -108,7 +105,7 @@ TEST(WriteBadPartsTest, OptionTextFailsWhereItIsUsed) {
     std::string name;
     FrameList list;
     Settings settings;
-    StepError error;
+    std::string error;
   } cases[] = {
       {"minimum read for two frames", MakeFrameList({10, 20}), {"abc"},
        "minimum length of good parts \"abc\" is not a number"},
@@ -116,7 +113,7 @@ TEST(WriteBadPartsTest, OptionTextFailsWhereItIsUsed) {
        "number of black frames \"x\" is not a number"},
       {"the minimum is read before the black frames", MakeFrameList({10, 20}), {"m", "0", "x"},
        "minimum length of good parts \"m\" is not a number"},
-      {"black frames not read without parts", FrameList(), {"m", "0", "x"}, std::nullopt},
+      {"black frames not read without parts", FrameList(), {"m", "0", "x"}, ""},
       {"fractional black frames", MakeFrameList({10}), {"0", "0", "2.5"},
        "number of black frames \"2.5\" must be a whole number"},
   };

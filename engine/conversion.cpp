@@ -7,71 +7,266 @@
 #include "engine/conversion_options.h"
 #include "engine/frame_list.h"
 #include "engine/good_parts.h"
+#include "engine/message_text.h"
+#include "engine/output_path.h"
 #include "engine/script_stream.h"
 
 namespace snipforge {
 namespace {
 
-RunOutcome Failed(std::string message) { return {false, std::move(message)}; }
+// What the run writes for one list, every option it uses checked.
+struct ScriptPlan {
+  std::optional<GoodPartNumbers> good;
+  std::optional<BadPartNumbers> bad;
+  bool leadingText = false;
+  bool trailingText = false;
+};
 
-// Reads every option the enabled expressions use for this list, so that a value a script
-// cannot hold stops the run before any file is created.
-StepError CheckWrittenOptions(const FrameList& list, const ConversionOptions& options) {
-  if (options.OutputGoodFrames) {
-    if (auto error = CheckGoodPartOptions(list, options)) return error;
+Failure InvalidFilename(const std::string& detail) { return Fail("invalid filename: " + detail); }
+
+// The message for a path the system refused: what is wrong with the name, or what the system
+// said.
+Failure PathRefused(const std::string& path, std::error_code error, bool output) {
+  const std::string name = FileNameForMessage(path);
+  if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) {
+    if (!output) return InvalidFilename(name + ": no such file");
+    std::string_view folder = FolderOf(path);
+    while (folder.size() > 1 && IsPathSeparator(folder.back())) folder.remove_suffix(1);
+    return InvalidFilename("no folder " + std::string(folder));
   }
-  if (options.OutputBadFrames) return CheckBadPartOptions(list, options);
-  return std::nullopt;
+  if (error == std::errc::is_a_directory) return InvalidFilename(name + ": a folder");
+  if (error == FileRefusal::kNotRegularFile) return InvalidFilename(name + ": not a regular file");
+  if (error == FileRefusal::kForeignLink) {
+    return InvalidFilename(name + ": a link that belongs to another user");
+  }
+  return Fail((output ? "cannot write " : "cannot read ") + name + ": " + error.message());
 }
 
-RunOutcome Convert(const ControlValues& controls) {
-  FrameListFile input = ReadFrameList(controls.tInput);
-  if (input.error) return Failed(*input.error);
-  FrameList& list = input.list;
-  if (list.UpperBound() == 0) {
-    return Failed("no frame numbers in " + FileNameForMessage(controls.tInput));
+// True when the text begins by naming the expression after it ("Good=", "global Good = "), so
+// that the expression does not become the clip the next one trims.
+bool NamesExpression(std::string_view text) {
+  const auto skipBlanks = [&text] {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  };
+  const auto isLetter = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+  };
+  skipBlanks();
+  if (text.starts_with("global") && text.size() > 6 && (text[6] == ' ' || text[6] == '\t')) {
+    text.remove_prefix(6);
+    skipBlanks();
   }
+  if (text.empty() || !isLetter(text.front())) return false;
+  while (!text.empty() && (isLetter(text.front()) || (text.front() >= '0' && text.front() <= '9'))) {
+    text.remove_prefix(1);
+  }
+  skipBlanks();
+  return text.starts_with('=') && !text.starts_with("==");
+}
+
+Failure NothingToWrite() {
+  return Fail("nothing to write: tick \"Output Goodframes\" or \"Output Badframes\"");
+}
+
+Failure UnnamedGoodPart() {
+  return Fail(
+      "name the good part: with both expressions in one script, begin the good part's "
+      "\"Append before trim\" with a name such as Good= and end the script with the name of "
+      "the expression to play");
+}
+
+// The refusals that hold whatever the list.
+Status CheckExpressions(const ConversionOptions& options, bool textToCopy) {
+  if (!options.OutputGoodFrames && !options.OutputBadFrames && !textToCopy) {
+    return NothingToWrite();
+  }
+  if (options.OutputGoodFrames && options.OutputBadFrames &&
+      !NamesExpression(options.AppendBeforeGood)) {
+    return UnnamedGoodPart();
+  }
+  return {};
+}
+
+Result<ScriptPlan> Plan(const FrameListFile& read, const ConversionOptions& options) {
+  ScriptPlan plan;
+  plan.leadingText = options.IncludeText && !read.leading.empty();
+  plan.trailingText = options.IncludeText && !read.trailing.empty();
+  if (const Status status = CheckExpressions(options, plan.leadingText || plan.trailingText);
+      !status) {
+    return status.failure();
+  }
+  if (options.OutputGoodFrames) {
+    Result<GoodPartNumbers> good = CheckGoodPart(read.list, options);
+    if (!good) return good.failure();
+    plan.good = std::move(*good);
+  }
+  if (options.OutputBadFrames) {
+    Result<BadPartNumbers> bad = CheckBadPart(read.list, options);
+    if (!bad) return bad.failure();
+    plan.bad = std::move(*bad);
+  }
+  return plan;
+}
+
+// A frame whose trims would reach beyond the frame numbers a script may hold, named with its
+// line.
+Status CheckRange(const ScriptPlan& plan, const FrameList& list, const ConversionOptions& options,
+                  const InputFile& file) {
+  const auto outOfRange = [&file](std::int32_t frame, const std::string& detail) {
+    return Fail("frame " + std::to_string(frame) + " on line " +
+                std::to_string(FindFrameLine(file, frame)) + " is out of range: " + detail +
+                " (the largest is 2147483647)");
+  };
+  if (plan.good) {
+    if (const auto frame = GoodPartOverflow(list, *plan.good)) {
+      return outOfRange(*frame, "with " + options.OffsetAfter.what() + " " +
+                                    QuoteForMessage(options.OffsetAfter.text()) +
+                                    " the good part would go on beyond it");
+    }
+  }
+  if (plan.bad) {
+    if (const auto frame = BadPartOverflow(list, *plan.bad)) {
+      return outOfRange(*frame, "with number of good frames " +
+                                    std::to_string(plan.bad->context) +
+                                    " the review's context would end beyond it");
+    }
+  }
+  return {};
+}
+
+// `existing` learns the file that stands at the output when the policy lets the run replace
+// nothing.
+Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
+                           std::optional<FileId>& existing) {
+  RunControl* const control = run.control;
+  std::shared_ptr<const InputFile> input = run.input;
+  if (!input) {
+    if (controls.tInput.empty()) return InvalidFilename("choose a frame list first");
+    auto opened = std::make_shared<InputFile>();
+    if (const std::error_code error = opened->Open(controls.tInput)) {
+      return PathRefused(controls.tInput, error, false);
+    }
+    input = std::move(opened);
+  }
+  const std::string listName = FileNameForMessage(controls.tInput);
+  if (control != nullptr) control->inputSize = input->Size();
+
+  Result<FrameListFile> read = ReadFrameList(input, listName, control);
+  if (!read) return read.failure();
+  FrameList& list = read->list;
+  if (list.UpperBound() == 0) return Fail("no frame numbers in " + listName);
   NormaliseFrameList(list);
 
-  const CapturedOptions captured = CaptureOptions(controls);
-  if (captured.error) return Failed(*captured.error);
-  const ConversionOptions& options = captured.options;
-  if (auto error = CheckWrittenOptions(list, options)) return Failed(*error);
+  const Result<ConversionOptions> options = CaptureOptions(controls);
+  if (!options) return options.failure();
+  const Result<ScriptPlan> plan = Plan(*read, *options);
+  if (!plan) return plan.failure();
+  if (const Status range = CheckRange(*plan, list, *options, *input); !range) {
+    return range.failure();
+  }
 
   // Until Close succeeds the script lives in a temporary file, which the stream removes on
   // every early return; the file at the output path changes only when the whole run succeeds.
   ScriptStream script;
-  if (auto error = script.Create(options.OutputPath)) return Failed(*error);
+  script.ReportTo(control);
+  if (run.scriptHandle != kNoHandle) {
+    script.WriteTo(run.scriptHandle, "the script");
+  } else {
+    if (controls.tOutput.empty()) return InvalidFilename("enter the name of the output file");
+    const std::string scriptName = FileNameForMessage(controls.tOutput);
+    ResolvedPath target;
+    if (const std::error_code error = target.Resolve(controls.tOutput)) {
+      return PathRefused(controls.tOutput, error, true);
+    }
+    if (run.claim) {
+      if (const Status claimed = run.claim(input->status().id, target.FolderId(), target.name());
+          !claimed) {
+        return claimed.failure();
+      }
+    }
+    const std::error_code error = script.Create(std::move(target), {.replace = run.replace},
+                                                scriptName);
+    const std::optional<FileStatus>& there = script.file().existing();
+    // Compared as files, so that the list reached through a link or a hard link counts too.
+    if (there && there->id == input->status().id) {
+      return Fail("the script would replace the list; name another output file");
+    }
+    if (error == FileRefusal::kExists) {
+      existing = there->id;
+      return Fail(scriptName + " exists");
+    }
+    if (error == FileRefusal::kChanged) {
+      return Fail("another file has taken the place of " + scriptName +
+                  " since you were asked; nothing was written");
+    }
+    if (error) return PathRefused(controls.tOutput, error, true);
+  }
+
+  RunSummary summary;
   // The input's text is copied from the input file, which is still open, as it is written.
   const auto write = [&script](std::string_view text) { script.Write(text); };
-  if (!input.leading.empty() && options.IncludeText) {
-    if (auto error = input.leading.CopyTo(write)) return Failed(*error);
+  if (plan->leadingText) {
+    if (const Status copied = read->leading.CopyTo(write, control); !copied) {
+      return copied.failure();
+    }
   }
-  if (options.OutputGoodFrames) {
-    if (auto error = WriteGoodParts(list, options, script)) return Failed(*error);
+  if (plan->good) {
+    const GoodPartSummary good = WriteGoodParts(list, *plan->good, script);
+    summary.goodPart = true;
+    summary.goodTrims = good.trims;
+    summary.framesCut = good.framesCut;
   }
-  if (options.OutputBadFrames) {
-    if (auto error = WriteBadParts(list, options, script)) return Failed(*error);
+  if (plan->bad) {
+    summary.review = true;
+    summary.badParts = WriteBadParts(list, *plan->bad, script);
   }
-  if (options.IncludeText && !input.trailing.empty()) {
-    if (auto error = input.trailing.CopyTo(write)) return Failed(*error);
+  if (plan->trailingText) {
+    if (const Status copied = read->trailing.CopyTo(write, control); !copied) {
+      return copied.failure();
+    }
   }
-  if (auto error = script.Close()) return Failed(*error);
-  return {true, {}};
+  summary.script = script.file().id();
+  if (const Status closed = script.Close(); !closed) return closed.failure();
+  return summary;
 }
 
 }  // namespace
 
-RunOutcome RunConversion(const ControlValues& controls) {
+RunOutcome RunConversion(const ControlValues& controls) { return RunConversion(controls, {}); }
+
+RunOutcome RunConversion(const ControlValues& controls, RunControl& control) {
+  RunOptions run;
+  run.control = &control;
+  return RunConversion(controls, run);
+}
+
+RunOutcome RunConversion(const ControlValues& controls, const RunOptions& run) {
   // Running out of memory (a huge line, a list beyond this machine) or a failing system call
   // ends the run like any other failure; the script stream removes its temporary file.
   try {
-    return Convert(controls);
+    std::optional<FileId> existing;
+    Result<RunSummary> summary = Convert(controls, run, existing);
+    if (summary) return {true, {}, std::move(*summary), std::nullopt};
+    return {false, summary.error(), {}, existing};
   } catch (const std::bad_alloc&) {
-    return Failed("not enough memory to convert " + FileNameForMessage(controls.tInput));
+    return {false, "not enough memory to convert " + FileNameForMessage(controls.tInput), {},
+            std::nullopt};
   } catch (const std::exception& error) {
-    return Failed(std::string("the conversion failed: ") + error.what());
+    return {false, std::string("the conversion failed: ") + error.what(), {}, std::nullopt};
   }
+}
+
+Status CheckOptionsForAnyList(const ControlValues& controls) {
+  const Result<ConversionOptions> options = CaptureOptions(controls);
+  if (!options) return options.failure();
+  if (const Status status = CheckExpressions(*options, options->IncludeText); !status) {
+    return status;
+  }
+  if (options->OutputGoodFrames) {
+    if (const Status good = CheckGoodPartOptions(*options); !good) return good;
+  }
+  if (options->OutputBadFrames) return CheckBadPartOptions(*options);
+  return {};
 }
 
 }  // namespace snipforge

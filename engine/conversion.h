@@ -2,7 +2,15 @@
 // conversion from the frame list file to the Avisynth script.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+
+#include "engine/file_system.h"
+#include "engine/result.h"
+#include "engine/run_control.h"
 
 namespace snipforge {
 
@@ -30,13 +38,50 @@ struct ControlValues {
   friend bool operator==(const ControlValues&, const ControlValues&) = default;
 };
 
+// What a successful run wrote.
+struct RunSummary {
+  FileId script;            // the file the script went to (nothing for an open handle)
+  bool goodPart = false;
+  std::int64_t goodTrims = 0;  // stretches the good part keeps, the final trim(T,0) included
+  std::int64_t framesCut = 0;  // frames 0 to T-1 that no trim of the good part keeps
+  bool review = false;
+  std::int64_t badParts = 0;
+};
+
 struct RunOutcome {
   bool ok = false;
   std::string message;  // what to show the user when ok is false
+  RunSummary summary;   // when ok is true
+  // When the run was not allowed to replace anything and a file stands at the output: that
+  // file, which the user may be asked about.
+  std::optional<FileId> existing;
 };
 
-// Reads the frame list named by tInput and writes the script to tOutput. A failed run leaves
-// every existing file as it was.
+// How a run reads its list and where its script may go, beyond tInput and tOutput.
+struct RunOptions {
+  // Which file at tOutput the script may replace.
+  ReplacePolicy replace;
+  // Progress and cancel, for a run on another thread.
+  RunControl* control = nullptr;
+  // A list opened already (a copy of standard input) to read instead of the file tInput names;
+  // tInput then only names it in messages.
+  std::shared_ptr<const InputFile> input;
+  // An open handle (standard output) to write the script to instead of tOutput.
+  NativeHandle scriptHandle = kNoHandle;
+  // Asked once the list is open and the output resolved, before anything is written; a failure
+  // refuses the output. The command line refuses one script for two lists this way.
+  std::function<Status(const FileId& list, const FileId& folder, const std::string& name)> claim;
+};
+
+// Reads the frame list named by tInput and writes the script to tOutput, replacing whatever
+// stands there but the list itself. A failed run leaves every existing file as it was.
 [[nodiscard]] RunOutcome RunConversion(const ControlValues& controls);
+[[nodiscard]] RunOutcome RunConversion(const ControlValues& controls, const RunOptions& run);
+[[nodiscard]] RunOutcome RunConversion(const ControlValues& controls, RunControl& control);
+
+// The refusal that a run with these values would give for some list, before any list is read:
+// values that are no numbers, out of range or negative where the script needs them, nothing
+// to write, or an unnamed good part beside the review.
+[[nodiscard]] Status CheckOptionsForAnyList(const ControlValues& controls);
 
 }  // namespace snipforge

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/message_text.h"
 #include "engine/number_text.h"
 
 namespace snipforge {
@@ -9,44 +10,62 @@ namespace {
 
 // The message for option text that a run cannot read as a number: a number text whose value lies
 // beyond the range is named as such, anything else is not a number.
-std::string Unreadable(const std::string& what, const std::string& text, const char* range) {
-  return what + " " + QuoteForMessage(text) +
-         (IsNumberText(text) ? std::string(" is out of range") + range : " is not a number");
+Failure Unreadable(const std::string& what, const std::string& text, const char* range) {
+  return Fail(what + " " + QuoteForMessage(text) +
+              (IsNumberText(text) ? std::string(" is out of range") + range : " is not a number"));
+}
+
+Result<std::int16_t> Capture16(const std::string& what, const std::string& text) {
+  const std::optional<std::int16_t> value = ToInt16(text);
+  if (!value) return Unreadable(what, text, " (-32768 to 32767)");
+  return *value;
 }
 
 }  // namespace
 
-StepError NumericText::CheckNumber() const {
-  if (Value()) return std::nullopt;
-  return Unreadable(what_, text_, "");
+NumericText::NumericText(std::string what, std::string text)
+    : what_(std::move(what)), text_(std::move(text)), value_(NumberValue(text_)) {}
+
+Failure NumericText::Refusal(const std::string& reason) const {
+  return Fail(what_ + " " + QuoteForMessage(text_) + " " + reason);
 }
 
-StepError NumericText::CheckWholeNumber() const {
-  if (auto error = CheckNumber()) return error;
-  if (std::trunc(*Value()) == *Value()) return std::nullopt;
-  return what_ + " " + QuoteForMessage(text_) + " must be a whole number";
+Result<double> NumericText::Number() const {
+  if (!value_) return Unreadable(what_, text_, "");
+  return *value_;
 }
 
-CapturedOptions CaptureOptions(const ControlValues& controls) {
-  constexpr const char* kInt16Range = " (-32768 to 32767)";
-  CapturedOptions captured;
-  ConversionOptions& options = captured.options;
-  options.InputPath = controls.tInput;
+Result<double> NumericText::NotNegative() const {
+  if (!value_) return Number();
+  if (*value_ < 0) return Refusal("must be 0 or more");
+  return *value_;
+}
+
+Result<std::int32_t> NumericText::FrameCount() const {
+  const Result<double> value = NotNegative();
+  if (!value) return value.failure();
+  if (std::trunc(*value) != *value) return Refusal("must be a whole number");
+  if (*value > static_cast<double>(kLargestFrame)) {
+    return Refusal("is out of range (the largest is 2147483647)");
+  }
+  return static_cast<std::int32_t>(*value);
+}
+
+Result<ConversionOptions> CaptureOptions(const ControlValues& controls) {
+  ConversionOptions options;
   options.OutputPath = controls.tOutput;
   options.AppendToBad = controls.tAppendtoBad;
   options.AppendToGood = controls.tAppendToGood;
   options.NumberOfBlack = NumericText("number of black frames", controls.tNumberOfBlack);
-  const std::optional<std::int16_t> good = ToInt16(controls.tNumberofGood);
-  if (!good) return {{}, Unreadable("number of good frames", controls.tNumberofGood, kInt16Range)};
+  const Result<std::int16_t> good = Capture16("number of good frames", controls.tNumberofGood);
+  if (!good) return good.failure();
   options.NumberOfGood = *good;
   options.OffsetBefore = NumericText("frames to cut before bad frames", controls.tOffsetBefore);
   options.OffsetAfter = NumericText("frames to cut after bad frames", controls.tOffsetAfter);
   options.MinLength = NumericText("minimum length of good parts", controls.tMinLength);
-  const std::optional<std::int16_t> exclude = ToInt16(controls.tExcludeOffset);
-  if (!exclude) {
-    return {{}, Unreadable("bad frames in a row without offset", controls.tExcludeOffset,
-                           kInt16Range)};
-  }
+  const Result<std::int16_t> exclude =
+      Capture16("bad frames in a row without offset", controls.tExcludeOffset);
+  if (!exclude) return exclude.failure();
   options.ExcludeOffset = *exclude;
   options.AppendBeforeGood = controls.tAppendBeforeGood;
   options.AppendBeforeBad = controls.tAppendBeforeBad;
@@ -54,7 +73,7 @@ CapturedOptions CaptureOptions(const ControlValues& controls) {
   options.OutputGoodFrames = controls.chOutputGoodFrames == 1;
   options.OutputBadFrames = controls.chOutputBadFrames == 1;
   options.IncludeFrameNumber = controls.chIncludeFramenumber == 1;
-  return captured;
+  return options;
 }
 
 }  // namespace snipforge

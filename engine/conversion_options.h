@@ -1,6 +1,6 @@
 // The option values one conversion works with, captured from the window's controls. Numeric
-// options stay text until a writer needs them, so a text that is not a number fails only when
-// the run uses it.
+// options stay text until the run checks them for the expressions it writes, so a text that is
+// not a number fails only when the run would use it.
 #pragma once
 
 #include <cstdint>
@@ -9,37 +9,38 @@
 #include <utility>
 
 #include "engine/conversion.h"
-#include "engine/number_text.h"
-#include "engine/step_error.h"
+#include "engine/result.h"
 
 namespace snipforge {
 
-// Option text that is read as a double where it first meets arithmetic.
+// The largest frame number a script may hold: Avisynth's frame numbers are 32-bit.
+inline constexpr std::int64_t kLargestFrame = 2147483647;
+
+// Option text that is read as a number where the run first uses it.
 class NumericText {
  public:
   NumericText() = default;
-  // `what` names the option in messages ("minimum length of good parts").
-  NumericText(std::string what, std::string text) : what_(std::move(what)), text_(std::move(text)) {}
+  // `what` names the option in messages ("frames to cut before bad frames").
+  NumericText(std::string what, std::string text);
 
-  // The text's value; nullopt when it is not a number. The text is read once.
-  [[nodiscard]] const std::optional<double>& Value() const {
-    if (!value_) value_ = NumberValue(text_);
-    return *value_;
-  }
-  // Nullopt when the text has a value; otherwise the message: not a number, or out of range.
-  [[nodiscard]] StepError CheckNumber() const;
-  // As CheckNumber, and fails for a value that is not whole: a number a trim will hold.
-  [[nodiscard]] StepError CheckWholeNumber() const;
+  // The text's value; fails when it is not a number or too large for a double.
+  [[nodiscard]] Result<double> Number() const;
+  // As Number, and fails for a negative value.
+  [[nodiscard]] Result<double> NotNegative() const;
+  // A number a trim holds as a count of frames: whole, 0 or more and at most kLargestFrame.
+  [[nodiscard]] Result<std::int32_t> FrameCount() const;
+  [[nodiscard]] const std::string& what() const { return what_; }
   [[nodiscard]] const std::string& text() const { return text_; }
 
  private:
+  [[nodiscard]] Failure Refusal(const std::string& reason) const;
+
   std::string what_;
   std::string text_;
-  mutable std::optional<std::optional<double>> value_;
+  std::optional<double> value_;
 };
 
 struct ConversionOptions {
-  std::string InputPath;
   std::string OutputPath;
   std::string AppendToBad;
   std::string AppendToGood;
@@ -57,14 +58,8 @@ struct ConversionOptions {
   bool IncludeFrameNumber = false;
 };
 
-// The options of one run, or the message of the first control that cannot be captured.
-struct CapturedOptions {
-  ConversionOptions options;
-  StepError error;
-};
-
 // The options from the controls, taken in the order the fields are listed; fails when
 // tNumberofGood or tExcludeOffset is not a number in the 16-bit range.
-[[nodiscard]] CapturedOptions CaptureOptions(const ControlValues& controls);
+[[nodiscard]] Result<ConversionOptions> CaptureOptions(const ControlValues& controls);
 
 }  // namespace snipforge

@@ -52,14 +52,9 @@ TEST_F(RunConversionTest, TextBlocksStandAroundTheExpressions) {
        "a\r\nb\r\nTrim(0,-1)++trim(1, 4)++\\\r\ntrim( 7,0)\r\nc\r\n"},
       {"text left out", "a\n5\nb", 0, 1, 0, "Trim(0,-1)++trim(1, 4)++\\\r\ntrim( 6,0)\r\n"},
       {"numbers only, text included", "5\n6\n", 1, 1, 0, "Trim(0,-1)++trim(1, 4)++\\\r\ntrim( 7,0)\r\n"},
-      {"nothing enabled: empty script", "a\n5\nb", 0, 0, 0, ""},
-      {"greyed boxes count as not set", "a\n5\nb", 2, 2, 2, ""},
+      {"text only when neither expression is ticked", "a\n5\nb", 1, 0, 0, "a\r\nb\r\n"},
       {"list sorted and freed of repeats", "5\n3\n5\n1\n", 0, 1, 0,
        "Trim(0,-1)++\\\r\ntrim( 2, 2)++\\\r\ntrim( 4, 4)++\\\r\ntrim( 6,0)\r\n"},
-      {"both expressions", "x\n10\n", 1, 1, 1,
-       "x\r\nTrim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n"
-       "Junk=trim( 6, 9).subtitle(\"GOOD\",x=-1,size=34)++trim( 10, 10).subtitle(\"JUNK\",x=-1,"
-       "size=34)++trim( 11, 14).subtitle(\"GOOD\",x=-1,size=34)++Trim(0,- 1).blankclip\r\n"},
   };
   for (const auto& c : cases) {
     ControlValues controls = Controls(c.input);
@@ -78,10 +73,11 @@ TEST_F(RunConversionTest, BothExpressionsEachWriteTheFrameNumberLine) {
   controls.chOutputBadFrames = 1;
   controls.chIncludeFramenumber = 1;
   controls.tNumberofGood = "0";
+  controls.tAppendBeforeGood = "global Good =";
   controls.tAppendBeforeBad = "";
   ASSERT_TRUE(RunConversion(controls).ok);
   EXPECT_EQ(Output(),
-            "showframenumber\r\nTrim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n"
+            "showframenumber\r\nglobal Good =Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n"
             "showframenumber\r\ntrim( 10, 10).subtitle(\"JUNK\",x=-1,size=34)"
             "++Trim(0,- 1).blankclip\r\n");
 }
@@ -113,13 +109,71 @@ TEST_F(RunConversionTest, OptionsOfADisabledExpressionAreNotRead) {
   }
 }
 
-TEST_F(RunConversionTest, OutputMayReplaceTheInput) {
+TEST_F(RunConversionTest, NeverWritesOverItsOwnList) {
+  namespace fs = std::filesystem;
   ControlValues controls = Controls("note\n10\n");
-  controls.tOutput = controls.tInput;
-  controls.chIncText = 1;
-  ASSERT_TRUE(RunConversion(controls).ok);
-  EXPECT_EQ(ReadFile(controls.tInput), "note\r\nTrim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n");
-  EXPECT_EQ(dir_.Names(), std::vector<std::string>{"frames.txt"});
+  fs::create_symlink(controls.tInput, dir_.File("link.avs"));
+  fs::create_hard_link(controls.tInput, dir_.File("hard.avs"));
+  for (const std::string& output : {controls.tInput, dir_.File("link.avs"), dir_.File("hard.avs"),
+                                    dir_.File("./frames.txt")}) {
+    controls.tOutput = output;
+    const RunOutcome outcome = RunConversion(controls);
+    EXPECT_EQ(outcome.message, "the script would replace the list; name another output file")
+        << output;
+    EXPECT_EQ(ReadFile(controls.tInput), "note\n10\n") << output;
+  }
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"frames.txt", "hard.avs", "link.avs"}));
+}
+
+TEST_F(RunConversionTest, ReplacesAFileOnlyAsThePolicyAllows) {
+  ControlValues controls = Controls("10\n");
+  WriteFile(controls.tOutput, "hand-written");
+  RunOptions run;
+  run.replace = ReplacePolicy::Never();
+  const RunOutcome refused = RunConversion(controls, run);
+  EXPECT_EQ(refused.message, "out.avs exists");
+  ASSERT_TRUE(refused.existing.has_value());
+  EXPECT_EQ(Output(), "hand-written");
+
+  run.replace = ReplacePolicy::OnlyFile(*refused.existing);
+  const RunOutcome replaced = RunConversion(controls, run);
+  ASSERT_TRUE(replaced.ok) << replaced.message;
+  EXPECT_EQ(Output(), "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n");
+  // The summary names the file written, which a later run may then replace.
+  run.replace = ReplacePolicy::OnlyFile(replaced.summary.script);
+  EXPECT_TRUE(RunConversion(controls, run).ok);
+  run.replace = ReplacePolicy::OnlyFile(*refused.existing);
+  EXPECT_EQ(RunConversion(controls, run).message,
+            "another file has taken the place of out.avs since you were asked; nothing was "
+            "written");
+}
+
+TEST_F(RunConversionTest, SummarySaysWhatWasWritten) {
+  ControlValues controls = Controls("10\n11\n12\n40\n");
+  controls.tOffsetBefore = "2";
+  controls.tOffsetAfter = "3";
+  controls.tMinLength = "5";
+  controls.chOutputBadFrames = 1;
+  controls.tAppendBeforeGood = "Good=";
+  const RunOutcome outcome = RunConversion(controls);
+  ASSERT_TRUE(outcome.ok) << outcome.message;
+  // Kept: 0-7, 16-37 and 44 on; cut: 8-15 and 38-43.
+  EXPECT_TRUE(outcome.summary.goodPart);
+  EXPECT_EQ(outcome.summary.goodTrims, 3);
+  EXPECT_EQ(outcome.summary.framesCut, 14);
+  EXPECT_TRUE(outcome.summary.review);
+  EXPECT_EQ(outcome.summary.badParts, 2);
+}
+
+TEST_F(RunConversionTest, ACancelledRunKeepsTheOldScriptAndLeavesNothing) {
+  ControlValues controls = Controls(std::string(1 << 20, '\n') + "10\n");
+  WriteFile(controls.tOutput, "old script");
+  RunControl control;
+  control.cancel = true;
+  EXPECT_EQ(RunConversion(controls, control).message, "cancelled; nothing was written");
+  EXPECT_EQ(Output(), "old script");
+  EXPECT_FALSE(control.committing);
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"frames.txt", "out.avs"}));
 }
 
 TEST_F(RunConversionTest, AReplacedScriptKeepsItsModeANewOneGetsTheModeOfANewFile) {
@@ -144,11 +198,57 @@ TEST_F(RunConversionTest, AFailedRunLeavesEveryFileAsItWas) {
     void (*change)(ControlValues&);
     std::string message;
   } cases[] = {
-      {"missing input", "1\n", [](ControlValues& c) { c.tInput += ".missing"; }, "invalid filename"},
-      {"input is a folder", "1\n",
-       [](ControlValues& c) { c.tInput = std::filesystem::path(c.tInput).parent_path().string(); },
-       "invalid filename"},
-      {"empty input path", "1\n", [](ControlValues& c) { c.tInput.clear(); }, "invalid filename"},
+      {"missing input", "1\n", [](ControlValues& c) { c.tInput += ".missing"; },
+       "invalid filename: frames.txt.missing: no such file"},
+      {"input in a missing folder", "1\n", [](ControlValues& c) { c.tInput += ".d/frames.txt"; },
+       "invalid filename: frames.txt: no such file"},
+      {"input is a folder", "1\n", [](ControlValues& c) { c.tInput = "/tmp"; },
+       "invalid filename: tmp: a folder"},
+      {"input is a device", "1\n", [](ControlValues& c) { c.tInput = "/dev/null"; },
+       "invalid filename: null: not a regular file"},
+      {"empty input path", "1\n", [](ControlValues& c) { c.tInput.clear(); },
+       "invalid filename: choose a frame list first"},
+      {"nothing to write", "1\n", [](ControlValues& c) { c.chOutputGoodFrames = 0; },
+       "nothing to write: tick \"Output Goodframes\" or \"Output Badframes\""},
+      {"greyed boxes count as not set", "1\n",
+       [](ControlValues& c) { c.chOutputGoodFrames = c.chOutputBadFrames = 2; },
+       "nothing to write: tick \"Output Goodframes\" or \"Output Badframes\""},
+      {"the good part unnamed beside the review", "1\n",
+       [](ControlValues& c) {
+         c.chOutputBadFrames = 1;
+         c.tAppendBeforeGood = "Good==";
+       },
+       "name the good part: with both expressions in one script, begin the good part's "
+       "\"Append before trim\" with a name such as Good= and end the script with the name of "
+       "the expression to play"},
+      {"a negative cut", "1\n", [](ControlValues& c) { c.tOffsetBefore = "-3"; },
+       "frames to cut before bad frames \"-3\" must be 0 or more"},
+      {"a negative minimum length", "1\n2\n", [](ControlValues& c) { c.tMinLength = "-1"; },
+       "minimum length of good parts \"-1\" must be 0 or more"},
+      {"a cut out of range", "1\n", [](ControlValues& c) { c.tOffsetAfter = "99999999999"; },
+       "frames to cut after bad frames \"99999999999\" is out of range (the largest is "
+       "2147483647)"},
+      {"the last frame out of range", "5\n2147483647\n", [](ControlValues&) {},
+       "frame 2147483647 on line 2 is out of range: with frames to cut after bad frames \"0\" the "
+       "good part would go on beyond it (the largest is 2147483647)"},
+      {"a frame near the end with its cut out of range", "2147483640\n1\n",
+       [](ControlValues& c) { c.tOffsetAfter = "7"; },
+       "frame 2147483640 on line 1 is out of range: with frames to cut after bad frames \"7\" the "
+       "good part would go on beyond it (the largest is 2147483647)"},
+      {"the review's context out of range", "2147483645\n",
+       [](ControlValues& c) {
+         c.chOutputGoodFrames = 0;
+         c.chOutputBadFrames = 1;
+       },
+       "frame 2147483645 on line 1 is out of range: with number of good frames 3 the review's "
+       "context would end beyond it (the largest is 2147483647)"},
+      {"black frames out of range", "1\n",
+       [](ControlValues& c) {
+         c.chOutputGoodFrames = 0;
+         c.chOutputBadFrames = 1;
+         c.tNumberOfBlack = "3e9";
+       },
+       "number of black frames \"3e9\" is out of range (the largest is 2147483647)"},
       {"no frame numbers", "just text\n", [](ControlValues&) {}, "no frame numbers in frames.txt"},
       {"empty input", "", [](ControlValues&) {}, "no frame numbers in frames.txt"},
       {"negative frame", "1\n2\n-5\n", [](ControlValues&) {}, "frame number -5 on line 3 is negative"},
@@ -168,6 +268,7 @@ TEST_F(RunConversionTest, AFailedRunLeavesEveryFileAsItWas) {
        "minimum length of good parts \"7a\" is not a number"},
       {"black frames not a number", "1\n",
        [](ControlValues& c) {
+         c.chOutputGoodFrames = 0;
          c.chOutputBadFrames = 1;
          c.tNumberOfBlack = std::string("1\0", 2);
        },
@@ -180,19 +281,20 @@ TEST_F(RunConversionTest, AFailedRunLeavesEveryFileAsItWas) {
        "frames to cut after bad frames \"2.5\" must be a whole number"},
       {"fractional black frames", "1\n",
        [](ControlValues& c) {
+         c.chOutputGoodFrames = 0;
          c.chOutputBadFrames = 1;
          c.tNumberOfBlack = "0.5";
        },
        "number of black frames \"0.5\" must be a whole number"},
       {"output in a missing folder", "1\n",
        [](ControlValues& c) { c.tOutput = c.tOutput + ".d/out.avs"; },
-       "cannot write out.avs: No such file or directory"},
-      {"output is a folder", "1\n",
-       [](ControlValues& c) { c.tOutput = std::filesystem::path(c.tOutput).parent_path().string(); },
-       "cannot write " + std::filesystem::path(dir_.path()).filename().string() +
-           ": it is a folder"},
+       "invalid filename: no folder " + dir_.File("out.avs.d")},
+      {"output is a folder", "1\n", [](ControlValues& c) { c.tOutput = "/tmp"; },
+       "invalid filename: tmp: a folder"},
+      {"output is a device", "1\n", [](ControlValues& c) { c.tOutput = "/dev/null"; },
+       "invalid filename: null: not a regular file"},
       {"empty output path", "1\n", [](ControlValues& c) { c.tOutput.clear(); },
-       "enter the name of the output file"},
+       "invalid filename: enter the name of the output file"},
   };
   for (const auto& c : cases) {
     ControlValues controls = Controls(c.input);
@@ -211,7 +313,7 @@ TEST_F(RunConversionTest, AFailedRunLeavesEveryFileAsItWas) {
 TEST_F(RunConversionTest, AMissingInputCreatesNoOutput) {
   ControlValues controls = Controls("1\n");
   controls.tInput = dir_.File("nothing.txt");
-  EXPECT_EQ(RunConversion(controls).message, "invalid filename");
+  EXPECT_EQ(RunConversion(controls).message, "invalid filename: nothing.txt: no such file");
   EXPECT_FALSE(std::filesystem::exists(controls.tOutput));
 }
 

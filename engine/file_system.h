@@ -1,35 +1,142 @@
-// Every operating system call on files the engine makes, kept in this one unit so that another
-// system's version can replace it: the frame list read through one open descriptor, and the
-// script put in place of the old one durably, through an unnamed or unguessable temporary file.
+// Every operating system call on files the program makes, kept in this one unit with one version
+// per system (file_system_posix.cpp, file_system_windows.cpp): paths resolved once, step by
+// step, and worked on through the folder's handle; the frame list read through one open handle;
+// and a file put in place of the old one durably, through an unnamed or unguessable temporary
+// file.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 namespace snipforge {
 
+#ifdef _WIN32
+using NativeHandle = void*;  // a HANDLE; nullptr when there is none
+inline const NativeHandle kNoHandle = nullptr;
+#else
+using NativeHandle = int;  // a file descriptor; -1 when there is none
+inline constexpr NativeHandle kNoHandle = -1;
+#endif
+
+// An open handle, closed when it goes.
+class Handle {
+ public:
+  Handle() = default;
+  explicit Handle(NativeHandle handle) : handle_(handle) {}
+  ~Handle() { reset(); }
+  Handle(Handle&& other) noexcept : handle_(other.release()) {}
+  Handle& operator=(Handle&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  [[nodiscard]] NativeHandle get() const { return handle_; }
+  [[nodiscard]] bool valid() const { return handle_ != kNoHandle; }
+  NativeHandle release() {
+    const NativeHandle handle = handle_;
+    handle_ = kNoHandle;
+    return handle;
+  }
+  void reset(NativeHandle handle = kNoHandle);
+
+ private:
+  NativeHandle handle_ = kNoHandle;
+};
+
+// What tells one file from every other on the machine, however it is reached: through a link,
+// a hard link or another name (the device and the inode; on Windows the volume and file index),
+// and from a later file that reuses its inode number (the time it was born, where the file
+// system keeps it).
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t birth = 0;  // 0 where the file system keeps no birth time
+  friend bool operator==(const FileId&, const FileId&) = default;
+};
+struct FileIdHash {
+  std::size_t operator()(const FileId& id) const noexcept {
+    return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15u ^ id.device);
+  }
+};
+
+enum class FileKind { kRegular, kFolder, kLink, kOther };
+
+struct FileStatus {
+  FileId id;
+  FileKind kind = FileKind::kOther;
+  std::uint32_t owner = 0;  // the user it belongs to (always 0 on Windows)
+  std::uint32_t mode = 0;   // its permission bits (POSIX)
+};
+
+// The status of an open handle.
+[[nodiscard]] std::error_code StatusOf(NativeHandle handle, FileStatus& status);
+// True when `owner` is the user running the program or root.
+[[nodiscard]] bool IsOwnOrRoot(std::uint32_t owner);
+// The user running the program (0 on Windows).
+[[nodiscard]] std::uint32_t CurrentUser();
+
 // Refusals of this unit beyond the errors the system reports itself.
 enum class FileRefusal {
-  kNotRegularFile = 1,  // a FIFO, a device, a socket, or a folder where a file is read
+  kNotRegularFile = 1,  // a FIFO, a device, a socket, a device name on Windows
   kForeignLink,         // a link that belongs neither to the user nor to root
+  kExists,              // a file stands where nothing may be replaced
+  kChanged,             // another file stands where one given file may be replaced
+  kInUse,               // another program holds the file open and lets no one replace it
+  kReadOnly,            // the file is marked read-only
+  kLocked,              // another copy of the program holds the file's lock
+  kCancelled,           // the user cancelled the run
 };
 [[nodiscard]] std::error_code make_error_code(FileRefusal refusal);
+
+// Whether the link at a path's last name is followed or taken as the name itself.
+enum class LastLink { kFollow, kKeep };
+
+// A path resolved once, name by name from the root or the working folder: the folder its last
+// name stands in, held open, and that name. A link on the way is followed only when it belongs
+// to the user or root, a ".." goes to the parent of the folder reached, and 40 links give
+// ELOOP. Everything later works on the folder's handle, so that a folder renamed or swapped for
+// a link meanwhile cannot send a file anywhere else.
+class ResolvedPath {
+ public:
+  // A missing last name is no error (the name is then simply not there); a missing folder on
+  // the way gives no_such_file_or_directory, a file on the way not_a_directory. A path that ends
+  // in a folder ("clips/", "clips/..") gives the name ".".
+  [[nodiscard]] std::error_code Resolve(std::string_view path,
+                                        LastLink last = LastLink::kFollow);
+
+  [[nodiscard]] NativeHandle folder() const { return folder_.get(); }
+  [[nodiscard]] const std::string& name() const { return name_; }
+  // The folder's identity, for telling whether two paths name one file.
+  [[nodiscard]] FileId FolderId() const;
+  // The path of the name for system calls that take paths (Windows); empty on POSIX.
+  [[nodiscard]] const std::string& native() const { return native_; }
+
+ private:
+  Handle folder_;
+  std::string name_;
+  std::string native_;
+};
 
 // A regular file opened once for reading; every read names its offset, so two passes over it
 // are two readers from offset 0 on the same open file.
 class InputFile {
  public:
-  InputFile() = default;
-  ~InputFile();
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-
-  // Opens the file without ever blocking (a FIFO cannot hang the open) and checks the open file:
-  // anything but a regular file is refused with kNotRegularFile, a link is followed only when it
-  // belongs to the user or root, and a missing file gives no_such_file_or_directory.
-  [[nodiscard]] std::error_code Open(const std::string& path);
+  // Resolves the path, follows a link at its end when it belongs to the user or root, and opens
+  // the file without ever blocking (a FIFO cannot hang the open). A folder gives
+  // is_a_directory, anything else but a regular file kNotRegularFile, a missing file
+  // no_such_file_or_directory.
+  [[nodiscard]] std::error_code Open(std::string_view path);
+  // Opens the name in its resolved folder, never following a link there.
+  [[nodiscard]] std::error_code OpenIn(const ResolvedPath& where);
+  // Copies everything `source` gives up to its end into a new temporary file that no name
+  // reaches and only this user may read, and opens that: standard input, read twice.
+  [[nodiscard]] std::error_code OpenCopyOf(NativeHandle source);
 
   struct Read {
     std::size_t bytes = 0;  // 0 at the end of the file
@@ -39,9 +146,44 @@ class InputFile {
   [[nodiscard]] Read ReadAt(std::uint64_t offset, char* data, std::size_t size) const;
   // The file's size now; a hint only, since another program may change the file.
   [[nodiscard]] std::uint64_t Size() const;
+  [[nodiscard]] const FileStatus& status() const { return status_; }
 
  private:
-  int fd_ = -1;
+  [[nodiscard]] std::error_code Take(Handle file);
+
+  Handle file_;
+  FileStatus status_;
+};
+
+// Which file at the target a replacement may take the place of.
+struct ReplacePolicy {
+  enum class Kind {
+    kAlways,    // whatever stands there
+    kNever,     // nothing: the commit fails with kExists when a file appeared meanwhile
+    kOnlyFile,  // only the file `file`, or nothing when the name has gone
+  };
+  Kind kind = Kind::kAlways;
+  FileId file;
+
+  static ReplacePolicy Always() { return {}; }
+  static ReplacePolicy Never() { return {Kind::kNever, {}}; }
+  static ReplacePolicy OnlyFile(FileId file) { return {Kind::kOnlyFile, file}; }
+};
+
+struct ReplacementOptions {
+  ReplacePolicy replace;
+  // The file's permission bits, whatever the umask and the old file. Without it a replaced
+  // file's bits carry over when it is the user's own, and anything else gets the mode of any
+  // new file (the umask).
+  std::optional<std::uint32_t> mode;
+  // kKeep: a link at the name is replaced by the new file, never followed.
+  LastLink lastLink = LastLink::kFollow;
+  // A lock file of this name beside the target, held from Create to the end of Commit, so that
+  // two copies of the program replace the file one after the other; waits up to two seconds.
+  std::string lockName;
+  // False: a named temporary file even where the file system has unnamed ones (NFS and FAT
+  // have none; tests take that way with it).
+  bool unnamedTemporary = true;
 };
 
 // A new file that takes the place of the file at a path only when Commit succeeds. Where the
@@ -55,44 +197,56 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  // Creates the temporary file in the folder of the file `path` names. A link at `path`
-  // (dangling or not) is followed when it belongs to the user or root, so the file it names is
-  // the one replaced and the link stays. Refuses a folder (is_a_directory), any other kind of
-  // file (kNotRegularFile), and an existing file the user may not write. Nothing at `path`
-  // changes yet. A replaced file's permission bits carry over; a new one gets the usual mode of
-  // a new file (the umask).
-  [[nodiscard]] std::error_code Create(const std::string& path);
+  // Creates the temporary file in the target's folder. Refuses a folder (is_a_directory), any
+  // other kind of file (kNotRegularFile), an existing file the user may not write, and a file
+  // the policy does not let it replace (kExists, kChanged). Nothing at the target changes yet.
+  [[nodiscard]] std::error_code Create(std::string_view path, const ReplacementOptions& options);
+  [[nodiscard]] std::error_code Create(ResolvedPath target, const ReplacementOptions& options);
   [[nodiscard]] std::error_code Write(std::string_view bytes);
 
   struct Committed {
     std::error_code error;
     bool replaced = false;  // true when the file is in place although error is set
   };
-  // Syncs the file's data to the disk, gives it the target's name and syncs the folder, so that
-  // after a power cut the target holds either the whole old file or the whole new one. On
-  // failure before the file takes the name, the temporary file is removed and the target is left
-  // as it was; `replaced` with an error means only the folder could not be synced.
+  // Syncs the file's data to the disk, gives it the target's name as the policy allows and
+  // syncs the folder, so that after a power cut the target holds either the whole old file or
+  // the whole new one. On failure before the file takes the name, the temporary file is removed
+  // and the target is left as it was; `replaced` with an error means only the folder could not
+  // be synced.
   [[nodiscard]] Committed Commit();
   // Removes the temporary file; the target is left as it was.
   void Discard();
 
   // True from a successful Create until Commit or Discard.
-  [[nodiscard]] bool created() const { return fd_ >= 0; }
-  // True when the temporary file has no name (for tests).
+  [[nodiscard]] bool created() const { return file_.valid(); }
+  // The file that stood at the target when Create looked, also after Create refused it.
+  [[nodiscard]] const std::optional<FileStatus>& existing() const { return existing_; }
+  // The target's folder and name, also after Create refused it.
+  [[nodiscard]] const ResolvedPath& target() const { return target_; }
+  // True when the temporary file has no name.
   [[nodiscard]] bool unnamed() const { return unnamed_; }
+  // The new file, which keeps this identity when it takes the target's name.
+  [[nodiscard]] const FileId& id() const { return id_; }
 
  private:
-  int folder_ = -1;
-  int fd_ = -1;
+  [[nodiscard]] std::error_code Make(const ReplacementOptions& options);
+  [[nodiscard]] std::error_code PutInPlace();
+
+  ResolvedPath target_;
+  ReplacePolicy policy_;
+  Handle file_;
+  Handle lock_;
+  std::optional<FileStatus> existing_;
+  FileId id_;
   bool unnamed_ = false;
-  bool existed_ = false;  // a file stood at the target when the temporary file was created
-  std::string name_;      // the target's name in its folder
   std::string tempName_;  // the temporary file's name when it has one
 };
 
-// For tests: false makes every later temporary file a named one, as on file systems without
-// unnamed files.
-void AllowUnnamedTemporaryFiles(bool allow);
+// Writes all of `bytes` to an open handle (standard output).
+[[nodiscard]] std::error_code WriteAll(NativeHandle handle, std::string_view bytes);
+
+// Creates the missing folders of `path` with `mode` (a folder that exists is left as it is).
+void CreateFolders(std::string_view path, std::uint32_t mode);
 
 }  // namespace snipforge
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,18 +20,27 @@ using testing::TempDir;
 using testing::WriteFile;
 
 constexpr fs::perms k0640 = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+constexpr uid_t kNobody = 65534;
 
 // Writes "new" through a replacement file for `path`; the error of the first step that failed.
-std::error_code Replace(const std::string& path) {
+// `meanwhile` runs between creating the file and committing it.
+std::error_code Replace(const std::string& path, const ReplacementOptions& options = {},
+                        const std::function<void()>& meanwhile = {}) {
   ReplacementFile file;
-  if (const std::error_code error = file.Create(path)) return error;
+  if (const std::error_code error = file.Create(path, options)) return error;
   if (const std::error_code error = file.Write("new")) return error;
+  if (meanwhile) meanwhile();
   return file.Commit().error;
+}
+
+FileId IdOf(const std::string& path) {
+  InputFile file;
+  EXPECT_FALSE(file.Open(path)) << path;
+  return file.status().id;
 }
 
 TEST(ReplacementFileTest, ReplacesTheFileALinkNamesKeepingItsMode) {
   for (const bool unnamed : {true, false}) {
-    AllowUnnamedTemporaryFiles(unnamed);
     TempDir dir;
     WriteFile(dir.File("fresh"), "");
     const fs::perms fresh = fs::status(dir.File("fresh")).permissions();
@@ -55,7 +65,7 @@ TEST(ReplacementFileTest, ReplacesTheFileALinkNamesKeepingItsMode) {
         fs::permissions(dir.File(c.written), k0640);
       }
       if (!c.link.empty()) fs::create_symlink(c.link, path);
-      ASSERT_FALSE(Replace(path)) << c.name;
+      ASSERT_FALSE(Replace(path, {.unnamedTemporary = unnamed})) << c.name;
       EXPECT_EQ(ReadFile(dir.File(c.written)), "new") << c.name;
       EXPECT_EQ(fs::status(dir.File(c.written)).permissions(), c.existed ? k0640 : fresh) << c.name;
       EXPECT_EQ(fs::is_symlink(path), !c.link.empty()) << c.name;
@@ -67,23 +77,146 @@ TEST(ReplacementFileTest, ReplacesTheFileALinkNamesKeepingItsMode) {
     EXPECT_EQ(testing::TempDir::NamesIn(dir.path() / "scripts"),
               (std::vector<std::string>{"linked.avs", "made.avs", "relative.avs"}));
   }
-  AllowUnnamedTemporaryFiles(true);
+}
+
+TEST(ReplacementFileTest, ReplacesOnlyWhatThePolicyAllows) {
+  const auto putOther = [](const std::string& path) {
+    return [path] {
+      fs::remove(path);
+      WriteFile(path, "other");
+    };
+  };
+  for (const bool unnamed : {true, false}) {
+    TempDir dir;
+    const std::string path = dir.File("out.avs");
+    const struct {
+      std::string name;
+      bool existed;
+      std::function<ReplacePolicy()> policy;
+      std::function<void()> meanwhile;
+      std::error_code error;
+      std::string content;
+    } cases[] = {
+        {"never, nothing there", false, ReplacePolicy::Never, {}, {}, "new"},
+        {"never, a file there", true, ReplacePolicy::Never, {}, FileRefusal::kExists, "old"},
+        {"never, a file appears meanwhile", false, ReplacePolicy::Never, putOther(path),
+         FileRefusal::kExists, "other"},
+        {"only the file asked about", true, [&] { return ReplacePolicy::OnlyFile(IdOf(path)); },
+         {}, {}, "new"},
+        {"only the file asked about, swapped meanwhile", true,
+         [&] { return ReplacePolicy::OnlyFile(IdOf(path)); }, putOther(path),
+         FileRefusal::kChanged, "other"},
+        {"only the file asked about, gone meanwhile", true,
+         [&] { return ReplacePolicy::OnlyFile(IdOf(path)); }, [&] { fs::remove(path); }, {},
+         "new"},
+        {"only a file that is no longer there", true,
+         [] { return ReplacePolicy::OnlyFile({1, 1}); }, {}, FileRefusal::kChanged, "old"},
+    };
+    for (const auto& c : cases) {
+      fs::remove(path);
+      if (c.existed) WriteFile(path, "old");
+      EXPECT_EQ(Replace(path, {.replace = c.policy(), .unnamedTemporary = unnamed}, c.meanwhile),
+                c.error)
+          << c.name;
+      EXPECT_EQ(ReadFile(path), c.content) << c.name;
+      EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.avs"}) << c.name;
+    }
+  }
+}
+
+TEST(ReplacementFileTest, AReplacedFileLendsItsModeOnlyWhenItIsTheUsersOwn) {
+  TempDir dir;
+  const std::string path = dir.File("out.avs");
+  WriteFile(dir.File("fresh"), "");
+  const fs::perms fresh = fs::status(dir.File("fresh")).permissions();
+  const struct {
+    std::string name;
+    mode_t mode;
+    uid_t owner;
+    fs::perms replaced;
+  } cases[] = {
+      {"own file, narrow", 0600, geteuid(), fs::perms::owner_read | fs::perms::owner_write},
+      {"own file, setuid and sticky cleared", 06755 | S_ISVTX, geteuid(),
+       fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+           fs::perms::others_read | fs::perms::others_exec},
+      {"another user's file open to all", 0666, kNobody, fresh},
+  };
+  for (const auto& c : cases) {
+    if (c.owner != geteuid() && geteuid() != 0) continue;  // only root can give a file away
+    fs::remove(path);
+    WriteFile(path, "old");
+    ASSERT_EQ(chown(path.c_str(), c.owner, static_cast<gid_t>(-1)), 0) << c.name;
+    ASSERT_EQ(chmod(path.c_str(), c.mode), 0) << c.name;
+    ASSERT_FALSE(Replace(path)) << c.name;
+    EXPECT_EQ(fs::status(path).permissions(), c.replaced) << c.name;
+  }
+}
+
+TEST(ResolvedPathTest, WalksThePathNameByName) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "a" / "b");
+  WriteFile(dir.File("a/file"), "");
+  fs::create_symlink(dir.File("a/b"), dir.File("tob"));
+  fs::create_symlink("loop", dir.File("loop"));
+  const struct {
+    std::string path;
+    std::error_code error;
+    std::string folder;  // the folder reached, relative to dir
+    std::string name;
+  } cases[] = {
+      {"a/b/out.avs", {}, "a/b", "out.avs"},
+      {"tob/out.avs", {}, "a/b", "out.avs"},
+      // ".." after a link goes to the parent of the folder the link reached.
+      {"tob/../out.avs", {}, "a", "out.avs"},
+      {"a/b/", {}, "a/b", "."},
+      {"a/./b/..", {}, "a", "."},
+      {"missing/out.avs", std::make_error_code(std::errc::no_such_file_or_directory), "", ""},
+      {"a/file/out.avs", std::make_error_code(std::errc::not_a_directory), "", ""},
+      {"loop/out.avs", std::make_error_code(std::errc::too_many_symbolic_link_levels), "", ""},
+  };
+  for (const auto& c : cases) {
+    ResolvedPath resolved;
+    EXPECT_EQ(resolved.Resolve(dir.File(c.path)), c.error) << c.path;
+    if (c.error) continue;
+    EXPECT_EQ(resolved.name(), c.name) << c.path;
+    ResolvedPath expected;
+    ASSERT_FALSE(expected.Resolve(dir.File(c.folder) + "/"));
+    EXPECT_EQ(resolved.FolderId(), expected.FolderId()) << c.path;
+  }
+}
+
+TEST(ResolvedPathTest, AFolderSwappedForALinkAfterwardsDoesNotMoveTheFile) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "scripts");
+  fs::create_directories(dir.path() / "elsewhere");
+  ReplacementFile file;
+  ASSERT_FALSE(file.Create(dir.File("scripts/out.avs"), {}));
+  ASSERT_FALSE(file.Write("new"));
+  fs::rename(dir.path() / "scripts", dir.path() / "moved");
+  fs::create_directory_symlink(dir.path() / "elsewhere", dir.path() / "scripts");
+  ASSERT_FALSE(file.Commit().error);
+  EXPECT_EQ(ReadFile(dir.File("moved/out.avs")), "new");
+  EXPECT_TRUE(TempDir::NamesIn(dir.path() / "elsewhere").empty());
 }
 
 TEST(FileSystemTest, ALinkThatBelongsToAnotherUserIsNeverFollowed) {
   if (geteuid() != 0) GTEST_SKIP() << "only root can give a link to another user";
   TempDir dir;
-  WriteFile(dir.File("own.txt"), "1\n");
-  fs::create_symlink(dir.File("own.txt"), dir.File("planted"));
-  ASSERT_EQ(lchown(dir.File("planted").c_str(), 65534, 65534), 0);
+  fs::create_directory(dir.path() / "folder");
+  WriteFile(dir.File("folder/own.txt"), "1\n");
+  fs::create_symlink(dir.File("folder/own.txt"), dir.File("planted"));
+  fs::create_symlink(dir.File("folder"), dir.File("plantedfolder"));
   fs::create_symlink(dir.File("planted"), dir.File("mine"));  // the user's own link to it
-  for (const std::string& link : {dir.File("planted"), dir.File("mine")}) {
-    InputFile input;
-    EXPECT_EQ(input.Open(link), FileRefusal::kForeignLink) << link;
-    EXPECT_EQ(Replace(link), FileRefusal::kForeignLink) << link;
+  for (const char* link : {"planted", "plantedfolder"}) {
+    ASSERT_EQ(lchown(dir.File(link).c_str(), kNobody, kNobody), 0);
   }
-  EXPECT_EQ(ReadFile(dir.File("own.txt")), "1\n");
-  EXPECT_TRUE(fs::is_symlink(dir.File("planted")));
+  for (const std::string& path :
+       {dir.File("planted"), dir.File("mine"), dir.File("plantedfolder/own.txt")}) {
+    InputFile input;
+    EXPECT_EQ(input.Open(path), FileRefusal::kForeignLink) << path;
+    EXPECT_EQ(Replace(path), FileRefusal::kForeignLink) << path;
+  }
+  EXPECT_EQ(ReadFile(dir.File("folder/own.txt")), "1\n");
 }
 
 }  // namespace

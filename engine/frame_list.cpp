@@ -14,18 +14,33 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-std::string CannotRead(const std::string& name, const LineReader& reader) {
-  return "cannot read " + name + ": " + reader.error();
+Failure CannotRead(const std::string& name, const LineReader& reader) {
+  if (reader.error() == FileRefusal::kCancelled) return Fail("cancelled; nothing was written");
+  return Fail("cannot read " + name + ": " + reader.error().message());
 }
 
-std::string ChangedWhileRead(const std::string& name) {
-  return name + " changed while it was being read; try again";
+Failure ChangedWhileRead(const std::string& name) {
+  return Fail(name + " changed while it was being read; try again");
 }
 
-FrameListFile ReadFailure(std::string message) {
-  FrameListFile failed;
-  failed.error = std::move(message);
-  return failed;
+// The values of slots 1 to n with repeated neighbours dropped, in slots 1 to m of the result
+// (slot 0 unused). Needs n >= 1.
+std::vector<std::int32_t> CollapseDuplicates(const FrameList& list) {
+  const std::vector<std::int32_t>& slots = list.slots();
+  std::vector<std::int32_t> kept;
+  kept.reserve(slots.size());
+  kept.push_back(0);
+  kept.push_back(slots[1]);
+  for (std::size_t i = 2; i < slots.size(); ++i) {
+    if (slots[i] != slots[i - 1]) kept.push_back(slots[i]);
+  }
+  return kept;
+}
+
+// Replaces the list by one holding the kept values in slots 1 to m and 0 in slot 0.
+void RebuildFrameList(FrameList& list, std::vector<std::int32_t> kept) {
+  kept[0] = 0;
+  list.slots() = std::move(kept);
 }
 
 bool Follows(std::int32_t before, std::int32_t after) {
@@ -106,9 +121,11 @@ class TextBlockBuilder {
   LineDigest digest_;
 };
 
-StepError TextBlock::CopyTo(const std::function<void(std::string_view)>& write) const {
-  if (lines_ == 0) return std::nullopt;
+Status TextBlock::CopyTo(const std::function<void(std::string_view)>& write,
+                         RunControl* control) const {
+  if (lines_ == 0) return {};
   LineReader reader(*file_, begin_, end_);
+  reader.ReportTo(control);
   LineDigest digest;
   std::uint64_t lines = 0;
   while (const auto line = reader.Next()) {
@@ -126,63 +143,63 @@ StepError TextBlock::CopyTo(const std::function<void(std::string_view)>& write) 
   if (lines != lines_ || digest.value() != digest_ || reader.Offset() != end_) {
     return ChangedWhileRead(name_);
   }
-  return std::nullopt;
+  return {};
 }
 
-FrameLineCount CountFrameLines(const InputFile& file, const std::string& path, bool numbersOnly) {
+Result<std::int32_t> CountFrameLines(const InputFile& file, const std::string& name,
+                                     RunControl* control) {
   LineReader reader(file);
+  reader.ReportTo(control);
   std::int64_t counted = 1;
   while (const auto line = reader.Next()) {
-    if (numbersOnly && !IsNumberText(*line)) continue;
+    if (!IsNumberText(*line)) continue;
     if (++counted > std::numeric_limits<std::int32_t>::max()) {
-      return {FileNameForMessage(path) + " holds too many frame numbers"};
+      return Fail(name + " holds too many frame numbers");
     }
   }
-  if (!reader.ok()) return {CannotRead(FileNameForMessage(path), reader)};
-  return {std::nullopt, static_cast<std::int32_t>(counted)};
+  if (!reader.ok()) return CannotRead(name, reader);
+  return static_cast<std::int32_t>(counted);
 }
 
-FrameListFile ReadFrameList(const std::string& path) {
-  auto file = std::make_shared<InputFile>();
-  if (const std::error_code error = file->Open(path)) {
-    const bool noFile = error == std::errc::no_such_file_or_directory ||
-                        error == std::errc::not_a_directory ||
-                        error == FileRefusal::kNotRegularFile;
-    return ReadFailure(noFile ? "invalid filename"
-                              : "cannot read " + FileNameForMessage(path) + ": " + error.message());
+std::int64_t FindFrameLine(const InputFile& file, std::int32_t frame) {
+  LineReader reader(file);
+  std::int64_t lineNumber = 0;
+  while (const auto line = reader.Next()) {
+    ++lineNumber;
+    if (ToFrameNumber(*line) == frame) return lineNumber;
   }
-  const FrameLineCount count = CountFrameLines(*file, path, true);
-  if (count.error) return ReadFailure(*count.error);
-  return FillFrameList(std::move(file), path, count.count - 1);
+  return 0;
 }
 
-FrameListFile FillFrameList(std::shared_ptr<const InputFile> file, const std::string& path,
-                            std::int32_t n) {
-  const std::string name = FileNameForMessage(path);
-  FrameListFile result{std::nullopt, FrameList(n), {}, {}};
+Result<FrameListFile> ReadFrameList(std::shared_ptr<const InputFile> file, const std::string& name,
+                                    RunControl* control) {
+  const Result<std::int32_t> count = CountFrameLines(*file, name, control);
+  if (!count) return count.failure();
+  return FillFrameList(std::move(file), name, *count - 1, control);
+}
+
+Result<FrameListFile> FillFrameList(std::shared_ptr<const InputFile> file, const std::string& name,
+                                    std::int32_t n, RunControl* control) {
+  FrameListFile result{FrameList(n), {}, {}};
   TextBlockBuilder leading(file, name);
   TextBlockBuilder trailing(file, name);
   std::optional<std::uint64_t> split;  // where the first line after the last number line starts
 
   LineReader reader(*file);
+  reader.ReportTo(control);
   std::int32_t next = 1;
   std::int64_t lineNumber = 0;
   while (const auto line = reader.Next()) {
     ++lineNumber;
     const std::optional<std::int32_t> frame = ToFrameNumber(*line);
     if (frame || IsNumberText(*line)) {
-      if (next > n) {
-        result.error = ChangedWhileRead(name);
-        return result;
-      }
+      if (next > n) return ChangedWhileRead(name);
       if (!frame || *frame < 0) {
         const std::string_view number = TrimBlanks(*line);
         const bool negative = frame ? *frame < 0 : number.front() == '-';
-        result.error = "frame number " + std::string(number.substr(0, 40)) +
-                       (number.size() > 40 ? "..." : "") + " on line " +
-                       std::to_string(lineNumber) +
-                       (negative ? " is negative" : " is too large (the largest is 2147483647)");
-        return result;
+        return Fail("frame number " + std::string(number.substr(0, 40)) +
+                    (number.size() > 40 ? "..." : "") + " on line " + std::to_string(lineNumber) +
+                    (negative ? " is negative" : " is too large (the largest is 2147483647)"));
       }
       result.list[next++] = *frame;
     } else if (next == n + 1) {
@@ -192,15 +209,11 @@ FrameListFile FillFrameList(std::shared_ptr<const InputFile> file, const std::st
       leading.Add(*line, reader);
     }
   }
-  if (!reader.ok()) {
-    result.error = CannotRead(name, reader);
-  } else if (next != n + 1) {
-    result.error = ChangedWhileRead(name);
-  } else {
-    const std::uint64_t end = reader.Offset();
-    result.leading = leading.Finish(0, split.value_or(end));
-    result.trailing = trailing.Finish(split.value_or(end), end);
-  }
+  if (!reader.ok()) return CannotRead(name, reader);
+  if (next != n + 1) return ChangedWhileRead(name);
+  const std::uint64_t end = reader.Offset();
+  result.leading = leading.Finish(0, split.value_or(end));
+  result.trailing = trailing.Finish(split.value_or(end), end);
   return result;
 }
 
@@ -225,23 +238,6 @@ void SortFrames(FrameList& list) {
     for (const std::int32_t value : slots) scratch[start[(key(value) >> shift) & 0x7FFu]++] = value;
     slots.swap(scratch);
   }
-}
-
-std::vector<std::int32_t> CollapseDuplicates(const FrameList& list) {
-  const std::vector<std::int32_t>& slots = list.slots();
-  std::vector<std::int32_t> kept;
-  kept.reserve(slots.size());
-  kept.push_back(0);
-  kept.push_back(slots[1]);
-  for (std::size_t i = 2; i < slots.size(); ++i) {
-    if (slots[i] != slots[i - 1]) kept.push_back(slots[i]);
-  }
-  return kept;
-}
-
-void RebuildFrameList(FrameList& list, std::vector<std::int32_t> kept) {
-  kept[0] = 0;
-  list.slots() = std::move(kept);
 }
 
 void NormaliseFrameList(FrameList& list) {

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "engine/file_system.h"
-#include "engine/step_error.h"
+#include "engine/result.h"
+#include "engine/run_control.h"
 
 namespace snipforge {
 
@@ -66,7 +67,8 @@ class TextBlock {
   [[nodiscard]] bool empty() const { return lines_ == 0; }
   // Passes each text line of the block (a long one in several pieces) and then CR LF to
   // `write`. Fails when the input no longer holds the lines the reader saw.
-  [[nodiscard]] StepError CopyTo(const std::function<void(std::string_view)>& write) const;
+  [[nodiscard]] Status CopyTo(const std::function<void(std::string_view)>& write,
+                              RunControl* control = nullptr) const;
 
  private:
   friend class TextBlockBuilder;
@@ -80,43 +82,37 @@ class TextBlock {
 };
 
 // A frame list file as the reader leaves it: the frame numbers in file order and the text lines
-// before the last number line (`leading`) and after it (`trailing`); or why it could not be read.
+// before the last number line (`leading`) and after it (`trailing`).
 struct FrameListFile {
-  StepError error;
   FrameList list;
   TextBlock leading;
   TextBlock trailing;
 };
 
-// Opens the file at `path` once and reads it in two passes: counts its number lines, creates
-// the list at that size, then fills it and marks out the two text blocks. Fails with "invalid
-// filename" when no regular file is there, and with a message naming the line for a negative or
-// too large frame number.
-[[nodiscard]] FrameListFile ReadFrameList(const std::string& path);
+// Reads the open file in two passes: counts its number lines, creates the list at that size,
+// then fills it and marks out the two text blocks. `name` names the file in messages. Fails with
+// a message naming the line for a negative or too large frame number, and when the file changes
+// between the passes.
+[[nodiscard]] Result<FrameListFile> ReadFrameList(std::shared_ptr<const InputFile> file,
+                                                  const std::string& name,
+                                                  RunControl* control = nullptr);
 
 // The second pass over the open file, whose first pass counted n number lines: the list (n
-// slots) and the two text blocks. Fails when the file no longer holds n number lines. `path`
-// only names the file in messages, here and in CountFrameLines.
-[[nodiscard]] FrameListFile FillFrameList(std::shared_ptr<const InputFile> file,
-                                          const std::string& path, std::int32_t n);
+// slots) and the two text blocks. Fails when the file no longer holds n number lines.
+[[nodiscard]] Result<FrameListFile> FillFrameList(std::shared_ptr<const InputFile> file,
+                                                  const std::string& name, std::int32_t n,
+                                                  RunControl* control = nullptr);
 
-struct FrameLineCount {
-  StepError error;
-  std::int32_t count = 0;  // one more than the number of lines counted: the slots the list needs
-};
-// Counts the lines of the file that pass IsNumberText (every line when `numbersOnly` is false).
-[[nodiscard]] FrameLineCount CountFrameLines(const InputFile& file, const std::string& path,
-                                             bool numbersOnly);
+// The first pass: one more than the number of lines that pass IsNumberText, which is the number
+// of slots the list needs.
+[[nodiscard]] Result<std::int32_t> CountFrameLines(const InputFile& file, const std::string& name,
+                                                   RunControl* control = nullptr);
+
+// The number of the first line (from 1) that holds the frame number `frame`; 0 when none does.
+[[nodiscard]] std::int64_t FindFrameLine(const InputFile& file, std::int32_t frame);
 
 // Sorts every slot, slot 0 included, ascending.
 void SortFrames(FrameList& list);
-
-// The values of slots 1 to n with repeated neighbours dropped, in slots 1 to m of the result
-// (slot 0 unused). Needs n >= 1.
-[[nodiscard]] std::vector<std::int32_t> CollapseDuplicates(const FrameList& list);
-
-// Replaces the list by one holding the kept values in slots 1 to m and 0 in slot 0.
-void RebuildFrameList(FrameList& list, std::vector<std::int32_t> kept);
 
 // Sorts the list and drops repeats: afterwards slots 1 to n are strictly ascending. Needs n >= 1.
 void NormaliseFrameList(FrameList& list);

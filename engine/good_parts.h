@@ -2,24 +2,50 @@
 // bad frames and without good stretches that are too short.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string>
+
 #include "engine/conversion_options.h"
 #include "engine/frame_list.h"
+#include "engine/result.h"
 #include "engine/script_stream.h"
 
 namespace snipforge {
 
-// Reads the options the expression for this list uses, before anything is written: fails when
-// one is not a number, or an offset is not whole. The offsets are used when a run of bad frames
-// is longer than ExcludeOffset (any run while it is 0), the minimum length when n >= 2.
-[[nodiscard]] StepError CheckGoodPartOptions(const FrameList& list,
-                                             const ConversionOptions& options);
+// The options of the good part, checked: the only form in which the writer takes them.
+struct GoodPartNumbers {
+  std::int64_t before = 0;  // frames cut before a bad frame whose run gets offsets
+  std::int64_t after = 0;   // and after it
+  double minLength = 0;     // a good stretch of this many frames or fewer is cut too
+  std::int16_t exclude = 0;  // runs of this many bad frames or fewer get no offsets
+  bool frameNumberLine = false;
+  std::string appendBefore;
+};
+
+// Reads the options the expression for this list uses: the offsets when some run of bad frames
+// is longer than ExcludeOffset (any run while it is 0) and the minimum length when n >= 2. Fails
+// when one is not a number, is negative, or an offset is not a whole number a trim can hold.
+[[nodiscard]] Result<GoodPartNumbers> CheckGoodPart(const FrameList& list,
+                                                    const ConversionOptions& options);
+// As CheckGoodPart for a list that uses every option: what some list would refuse.
+[[nodiscard]] Status CheckGoodPartOptions(const ConversionOptions& options);
+
+// The frame whose cut reaches so far that the final trim would start beyond kLargestFrame;
+// nothing when the expression stays within the range.
+[[nodiscard]] std::optional<std::int32_t> GoodPartOverflow(const FrameList& list,
+                                                           const GoodPartNumbers& numbers);
+
+struct GoodPartSummary {
+  std::int64_t trims = 0;      // the stretches the expression keeps, the final one included
+  std::int64_t framesCut = 0;  // frames before the final trim that no trim keeps
+};
 
 // Appends the expression for a normalised list with n >= 1: each bad frame cuts itself and,
-// unless its run is short, the offsets around it; the expression keeps the head before the
-// first frame cut, every stretch between cut frames longer than MinLength, and the tail after
-// the last frame cut. With a negative offset or minimum length each stretch is instead taken
-// between two neighbouring bad frames alone. Fails as CheckGoodPartOptions.
-[[nodiscard]] StepError WriteGoodParts(const FrameList& list, const ConversionOptions& options,
-                                       ScriptStream& script);
+// unless its run is short, the offsets around it, and every frame some cut reaches stays out;
+// the expression keeps the head before the first frame cut, every stretch between cut frames
+// longer than the minimum length, and the tail after the last frame cut.
+GoodPartSummary WriteGoodParts(const FrameList& list, const GoodPartNumbers& numbers,
+                               ScriptStream& script);
 
 }  // namespace snipforge

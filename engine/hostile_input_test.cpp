@@ -32,6 +32,7 @@ ControlValues WithText() {
 ControlValues WithOption(std::string ControlValues::*option, std::string text) {
   ControlValues controls;
   controls.chOutputBadFrames = 1;
+  controls.tAppendBeforeGood = "Good=";
   controls.*option = std::move(text);
   return controls;
 }
@@ -68,7 +69,7 @@ TEST(HostileInputTest, GivesTheExactScriptOrAClearMessage) {
        "number of black frames \"1?\" is not a number"},
       {"a minimum length beyond a double is not read for one frame", "5\n",
        WithOption(&ControlValues::tMinLength, "1e99999"),
-       true, head + "Junk=trim( 1, 4).subtitle(\"GOOD\",x=-1,size=34)++trim( 5, 5).subtitle("
+       true, "Good=" + head + "Junk=trim( 1, 4).subtitle(\"GOOD\",x=-1,size=34)++trim( 5, 5).subtitle("
                     "\"JUNK\",x=-1,size=34)++trim( 6, 9).subtitle(\"GOOD\",x=-1,size=34)++"
                     "Trim(0,- 1).blankclip\r\n"},
       {"offset beyond a double", "5\n", WithOption(&ControlValues::tOffsetBefore, "1e400"), false,
@@ -77,7 +78,7 @@ TEST(HostileInputTest, GivesTheExactScriptOrAClearMessage) {
        false, "bad frames in a row without offset \"-1e400\" is out of range (-32768 to 32767)"},
       {"offset too small for a double reads as 0", "5\n",
        WithOption(&ControlValues::tOffsetAfter, "1e-400"), true,
-       head + "Junk=trim( 1, 4).subtitle(\"GOOD\",x=-1,size=34)++trim( 5, 5).subtitle("
+       "Good=" + head + "Junk=trim( 1, 4).subtitle(\"GOOD\",x=-1,size=34)++trim( 5, 5).subtitle("
               "\"JUNK\",x=-1,size=34)++trim( 6, 9).subtitle(\"GOOD\",x=-1,size=34)++"
               "Trim(0,- 1).blankclip\r\n"},
       {"good frames beyond 16 bits", "5\n", WithOption(&ControlValues::tNumberofGood, "1e10"),

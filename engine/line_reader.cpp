@@ -60,11 +60,16 @@ bool LineReader::Refill() {
   }
   if (end_ == capacity_) Grow();
   const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - end_, rangeEnd_ - at));
+  if (control_ != nullptr && control_->cancel) {
+    error_ = FileRefusal::kCancelled;
+    return false;
+  }
   const InputFile::Read read = file_.ReadAt(at, buffer_ + end_, room);
   if (read.error) {
     error_ = read.error;
     return false;
   }
+  if (control_ != nullptr) control_->bytesRead += read.bytes;
   if (read.bytes == 0) {
     atEnd_ = true;
     return false;

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "engine/file_system.h"
+#include "engine/run_control.h"
 
 namespace snipforge {
 
@@ -49,9 +50,12 @@ class LineReader {
   // The offset just past the bytes read so far: after the last line, where reading ended.
   [[nodiscard]] std::uint64_t Offset() const { return bufferStart_ + end_; }
 
+  // Counts the bytes read into `control` and stops with kCancelled once it asks to cancel.
+  void ReportTo(RunControl* control) { control_ = control; }
+
   // False when reading failed; error() then says why.
   [[nodiscard]] bool ok() const { return !error_; }
-  [[nodiscard]] std::string error() const { return error_.message(); }
+  [[nodiscard]] const std::error_code& error() const { return error_; }
 
  private:
   // NextPiece for a line that has pieces left.
@@ -92,6 +96,7 @@ class LineReader {
   };
   Pending pending_ = Pending::kNothing;
   std::error_code error_;
+  RunControl* control_ = nullptr;
   bool carriageReturnKnown_ = false;  // nextCarriageReturn_ holds the first CR from some point on
   std::size_t nextCarriageReturn_ = 0;
 };

@@ -10,7 +10,7 @@ constexpr bool RowsAreWhole() {
     const Option& row = kOptions[i];
     if ((row.kind == OptionKind::kCheckBox) != (row.check != nullptr) ||
         (row.text == nullptr) == (row.check == nullptr) ||
-        (row.path && row.kind != OptionKind::kText) || row.caption.empty()) {
+        (row.path && row.kind != OptionKind::kText) || row.caption.empty() || row.tip.empty()) {
       return false;
     }
     for (std::size_t j = 0; j < i; ++j) {
@@ -27,6 +27,26 @@ constexpr bool RowsAreWhole() {
 static_assert(RowsAreWhole());
 
 }  // namespace
+
+BlankRun FindBlankRun(std::string_view caption) {
+  const std::size_t first = caption.find("  ");
+  if (first == std::string_view::npos) return {};
+  const std::size_t end = caption.find_first_not_of(' ', first);
+  return {first, end == std::string_view::npos ? caption.size() : end};
+}
+
+std::string CaptionAround(std::string_view caption, std::string_view value) {
+  const BlankRun run = FindBlankRun(caption);
+  if (run.first == std::string_view::npos) return std::string(caption);
+  std::string text(caption.substr(0, run.first));
+  text += ' ';
+  if (!value.empty()) {
+    text += value;
+    text += ' ';
+  }
+  text += caption.substr(run.end);
+  return text;
+}
 
 std::string OptionText(const ControlValues& values, const Option& option) {
   if (option.check != nullptr) return std::to_string(values.*option.check);

@@ -39,63 +39,84 @@ struct Option {
   // The command-line option of snipforge-convert, "--" and this; a check box row also gives
   // "--no-" and this. Empty for tInput, which the lists named on the command line give.
   std::string_view flag;
+  // One sentence on what the option does to the script: the control's tooltip and its line in
+  // --help.
+  std::string_view tip;
 };
 
 // The rows stand in the order in which the store saves the values and --help lists them.
 inline constexpr std::array<Option, 16> kOptions = {{
     {.name = "tInput", .kind = OptionKind::kText, .text = &ControlValues::tInput, .path = true,
-     .caption = "Input"},
+     .caption = "Input",
+     .tip = "Enter the filename or press find to select it."},
     {.name = "tOutput", .kind = OptionKind::kText, .text = &ControlValues::tOutput, .path = true,
-     .caption = "Output", .flag = "output"},
+     .caption = "Output", .flag = "output",
+     .tip = "The script to write; typing in Input proposes the same name ending in .avs."},
     {.name = "tAppendBeforeBad", .kind = OptionKind::kText,
      .text = &ControlValues::tAppendBeforeBad,
      .caption = "Append before trim. Leave blank for none", .group = kBadFramesGroup,
-     .flag = "append-before-bad"},
+     .flag = "append-before-bad",
+     .tip = "Text written just before the review's first trim, such as Junk= to name it."},
     {.name = "tAppendBeforeGood", .kind = OptionKind::kText,
      .text = &ControlValues::tAppendBeforeGood,
      .caption = "Append before trim. Leave blank for none", .group = kGoodFramesGroup,
-     .flag = "append-before-good"},
+     .flag = "append-before-good",
+     .tip = "Text written just before the good part's first trim, such as Good= to name it."},
     {.name = "tAppendtoBad", .kind = OptionKind::kText, .text = &ControlValues::tAppendtoBad,
      .caption = "Append to trim for bad frames", .group = kBadFramesGroup,
-     .flag = "append-to-bad"},
+     .flag = "append-to-bad",
+     .tip = "Appended after a point to each trim of bad frames in the review."},
     {.name = "tAppendToGood", .kind = OptionKind::kText, .text = &ControlValues::tAppendToGood,
      .caption = "Append to trim for good frames", .group = kBadFramesGroup,
-     .flag = "append-to-good"},
+     .flag = "append-to-good",
+     .tip = "Appended after a point to each trim of good frames around a bad part."},
     {.name = "tMinLength", .kind = OptionKind::kNumericText, .text = &ControlValues::tMinLength,
-     .caption = "Minimum length of good parts in frames", .flag = "min-length"},
+     .caption = "Minimum length of good parts in frames", .flag = "min-length",
+     .tip = "Good stretches this long or shorter are cut as well, and bad frames this close "
+            "together form one bad part."},
     {.name = "tNumberOfBlack", .kind = OptionKind::kNumericText,
      .text = &ControlValues::tNumberOfBlack,
      .caption = "Number of black frames to include between bad parts", .group = kBadFramesGroup,
-     .flag = "black"},
+     .flag = "black",
+     .tip = "Black frames the review shows after each bad part."},
     {.name = "tNumberofGood", .kind = OptionKind::kNumericText,
      .text = &ControlValues::tNumberofGood,
      .caption = "Number of good frames to include before and after bad frames",
-     .group = kBadFramesGroup, .flag = "context"},
+     .group = kBadFramesGroup, .flag = "context",
+     .tip = "Good frames the review shows before and after each bad part."},
     {.name = "tOffsetAfter", .kind = OptionKind::kNumericText,
      .text = &ControlValues::tOffsetAfter,
      .caption = "Cut             frames after bad frames", .group = kGoodFramesGroup,
-     .flag = "offset-after"},
+     .flag = "offset-after",
+     .tip = "Frames cut after each bad frame, besides the bad frame itself."},
     {.name = "tOffsetBefore", .kind = OptionKind::kNumericText,
      .text = &ControlValues::tOffsetBefore,
      .caption = "Cut             frames before bad frames", .group = kGoodFramesGroup,
-     .flag = "offset-before"},
+     .flag = "offset-before",
+     .tip = "Frames cut before each bad frame, besides the bad frame itself."},
     // The blank run is 43 blanks long: the narrow label wraps it onto a line of its own.
     {.name = "tExcludeOffset", .kind = OptionKind::kNumericText,
      .text = &ControlValues::tExcludeOffset,
      .caption = "Ignore offset if there are                                           "
                 "or less bad frames in a row",
-     .group = kGoodFramesGroup, .flag = "exclude-offset"},
+     .group = kGoodFramesGroup, .flag = "exclude-offset",
+     .tip = "Runs of this many bad frames in a row or fewer are cut without the offsets; 0 "
+            "gives every run its offsets."},
     {.name = "chIncludeFramenumber", .kind = OptionKind::kCheckBox,
      .check = &ControlValues::chIncludeFramenumber, .caption = "Include ShowFramenumber",
-     .flag = "frame-number"},
+     .flag = "frame-number",
+     .tip = "Writes a showframenumber line before each expression."},
     {.name = "chIncText", .kind = OptionKind::kCheckBox, .check = &ControlValues::chIncText,
-     .caption = "Include text from input in output", .flag = "include-text"},
+     .caption = "Include text from input in output", .flag = "include-text",
+     .tip = "Copies the list's text lines into the script, around the expressions."},
     {.name = "chOutputBadFrames", .kind = OptionKind::kCheckBox,
      .check = &ControlValues::chOutputBadFrames, .caption = "Output Badframes",
-     .group = kBadFramesGroup, .flag = "bad"},
+     .group = kBadFramesGroup, .flag = "bad",
+     .tip = "Writes the review expression, which shows only the bad parts with a little context."},
     {.name = "chOutputGoodFrames", .kind = OptionKind::kCheckBox,
      .check = &ControlValues::chOutputGoodFrames, .caption = "Output Goodframes",
-     .group = kGoodFramesGroup, .flag = "good"},
+     .group = kGoodFramesGroup, .flag = "good",
+     .tip = "Writes the good-part expression: the clip with the bad frames cut out."},
 }};
 
 // A ControlValues member, text or check box, as an order or a lookup names a row by it. It is
@@ -140,6 +161,17 @@ consteval OptionOrder MakeOptionOrder(std::initializer_list<OptionMember> member
   }
   return order;
 }
+
+// Where the run of blanks that marks a box's place stands in a caption ("Cut", the blanks,
+// "frames before bad frames"): from `first` up to `end`, both npos when there is none.
+struct BlankRun {
+  std::size_t first = std::string_view::npos;
+  std::size_t end = std::string_view::npos;
+};
+[[nodiscard]] BlankRun FindBlankRun(std::string_view caption);
+// The caption with its blank run replaced by the value between single blanks ("Cut N frames
+// before bad frames"), or by one blank when the value is empty, as a screen reader says it.
+[[nodiscard]] std::string CaptionAround(std::string_view caption, std::string_view value);
 
 // The value as text, the form in which it is stored: a text as it is, a check box as "0", "1"
 // or "2".

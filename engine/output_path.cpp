@@ -2,10 +2,27 @@
 
 namespace snipforge {
 
+bool IsPathSeparator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+std::string_view LastNameOf(std::string_view path) { return path.substr(FolderOf(path).size()); }
+
+std::string_view FolderOf(std::string_view path) {
+  std::size_t end = path.size();
+  while (end > 0 && !IsPathSeparator(path[end - 1])) --end;
+  return path.substr(0, end);
+}
+
 std::string DeriveOutputPath(std::string_view input) {
-  const std::size_t point = input.rfind('.');
-  if (point == std::string_view::npos) return std::string(input) + ".avs";
-  return std::string(input.substr(0, point + 1)) + "avs";
+  const std::string_view name = LastNameOf(input);
+  const std::size_t point = name.rfind('.');
+  if (point == std::string_view::npos || point == 0) return std::string(input) + ".avs";
+  return std::string(input.substr(0, input.size() - name.size() + point + 1)) + "avs";
 }
 
 }  // namespace snipforge

@@ -1,5 +1,6 @@
-// The script path that goes with a frame list: the window proposes it in Output as Input is
-// typed, and the command-line converter writes there.
+// The script path that goes with a frame list, and the parts of a path that messages name: the
+// window proposes the script's path in Output as Input is typed, and the command-line converter
+// writes there.
 #pragma once
 
 #include <string>
@@ -7,8 +8,18 @@
 
 namespace snipforge {
 
-// Everything after the last point of the whole text replaced by "avs" (also when that point
-// stands in a folder's name), or ".avs" appended when the text has no point.
+// True for a character that separates the names of a path: "/", and on Windows also "\".
+[[nodiscard]] bool IsPathSeparator(char c);
+
+// The list's path with the extension of its last name replaced by "avs": whatever follows the
+// last point of the last name, when that point is not the name's first character. A name
+// without an extension gets ".avs" ("my.clips/frames" gives "my.clips/frames.avs", ".frames"
+// gives ".frames.avs").
 [[nodiscard]] std::string DeriveOutputPath(std::string_view input);
+
+// The last name of a path: what follows its last separator ("" for "clips/").
+[[nodiscard]] std::string_view LastNameOf(std::string_view path);
+// The folder part of a path: everything before its last name ("" for a bare name).
+[[nodiscard]] std::string_view FolderOf(std::string_view path);
 
 }  // namespace snipforge

@@ -100,21 +100,8 @@ std::string Ranges(const std::vector<int>& frames) {
 
 using Input = std::pair<FrameList, ControlValues>;
 
-// The expressions one writer appends for each list and its controls, written one after another
-// into one script and split up again, each with its line ends.
-template <class Writer>
-std::vector<std::string> WriteEach(Writer write, const std::vector<Input>& inputs) {
-  testing::TempDir dir;
-  ScriptStream script;
-  EXPECT_FALSE(script.Create(dir.File("out.avs")));
-  for (const auto& [list, controls] : inputs) {
-    const CapturedOptions captured = CaptureOptions(controls);
-    EXPECT_FALSE(captured.error);
-    const StepError error = write(list, captured.options, script);
-    EXPECT_FALSE(error) << *error;
-  }
-  EXPECT_FALSE(script.Close());
-  const std::string written = testing::ReadFile(dir.File("out.avs"));
+// A script split after each line that does not continue the expression.
+std::vector<std::string> SplitExpressions(const std::string& written, std::size_t expected) {
   std::vector<std::string> expressions(1);
   for (std::size_t start = 0, end; (end = written.find("\r\n", start)) != std::string::npos;
        start = end + 2) {
@@ -122,8 +109,23 @@ std::vector<std::string> WriteEach(Writer write, const std::vector<Input>& input
     if (written[end - 1] != '\\') expressions.emplace_back();
   }
   expressions.pop_back();
-  EXPECT_EQ(expressions.size(), inputs.size());
+  EXPECT_EQ(expressions.size(), expected);
   return expressions;
+}
+
+// The expressions one writer appends for each list and its controls, written one after another
+// into one script and split up again, each with its line ends.
+template <class Check, class Writer>
+std::vector<std::string> WriteEach(Check check, Writer write, const std::vector<Input>& inputs) {
+  const testing::Written written = testing::WriteScript([&](ScriptStream& script) {
+    for (const auto& [list, controls] : inputs) {
+      const auto numbers = check(list, CaptureOptions(controls).value());
+      EXPECT_TRUE(numbers.ok()) << numbers.error();
+      if (numbers) write(list, *numbers, script);
+    }
+  });
+  EXPECT_EQ(written.error, "");
+  return SplitExpressions(written.bytes, inputs.size());
 }
 
 struct RandomList {
@@ -191,7 +193,7 @@ TEST(ScriptPlayerTest, GoodPartsPlayEveryFrameOutsideTheCuts) {
     std::copy(list.frames.begin(), list.frames.end(), frames.slots().begin() + 1);
     inputs.emplace_back(std::move(frames), std::move(controls));
   }
-  const std::vector<std::string> scripts = WriteEach(WriteGoodParts, inputs);
+  const std::vector<std::string> scripts = WriteEach(CheckGoodPart, WriteGoodParts, inputs);
   int failures = 0;
   for (std::size_t i = 0; i < scripts.size() && failures < 5; ++i) {
     const RandomList& list = lists[i];
@@ -220,7 +222,7 @@ TEST(ScriptPlayerTest, ReviewPartsPlayTheirContextAndBlackFrames) {
     std::string minLength, good, black;
     std::string played;
   } cases[] = {
-      {"worked example", testing::MakeFrameList({10, 11, 12, 40, 41}), "5", "3", "1",
+      {"two parts of several frames", testing::MakeFrameList({10, 11, 12, 40, 41}), "5", "3", "1",
        "6-16 b 36-45 b"},
       {"one bad frame 3: context from frame 0", testing::MakeFrameList({3}), "0", "3", "1",
        "0-7 b"},
@@ -240,7 +242,7 @@ TEST(ScriptPlayerTest, ReviewPartsPlayTheirContextAndBlackFrames) {
     controls.tNumberOfBlack = c.black;
     inputs.emplace_back(c.list, controls);
   }
-  const std::vector<std::string> scripts = WriteEach(WriteBadParts, inputs);
+  const std::vector<std::string> scripts = WriteEach(CheckBadPart, WriteBadParts, inputs);
   for (std::size_t i = 0; i < scripts.size(); ++i) {
     EXPECT_EQ(Ranges(Play(scripts[i], 100)), cases[i].played) << cases[i].name;
   }
@@ -250,7 +252,7 @@ TEST(ScriptPlayerTest, AFinalTrimPastTheClipsEndPlaysTheLastFrame) {
   ControlValues controls;
   controls.tOffsetAfter = "2";
   const std::vector<std::string> scripts =
-      WriteEach(WriteGoodParts, {{testing::MakeFrameList({50, 98}), controls}});
+      WriteEach(CheckGoodPart, WriteGoodParts, {{testing::MakeFrameList({50, 98}), controls}});
   ASSERT_EQ(scripts.size(), 1u);
   EXPECT_EQ(Ranges(Play(scripts[0], 100)), "0-49 53-97 99");
 }

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <system_error>
 
 namespace snipforge {
@@ -21,41 +20,23 @@ void AppendScriptNumber(std::string& out, std::int64_t value) {
   out.append(text.data(), static_cast<std::size_t>(end - text.data()));
 }
 
-void AppendScriptNumber(std::string& out, double value) {
-  constexpr double kWholeLimit = 9.2e18;  // below 2^63, so the whole value fits an int64
-  if (std::fabs(value) < kWholeLimit) {
-    const auto whole = static_cast<std::int64_t>(value);
-    if (static_cast<double>(whole) == value) {
-      AppendScriptNumber(out, whole);
-      return;
-    }
-  }
-  std::array<char, 400> digits{};  // enough for any double in fixed notation
-  const auto end =
-      std::to_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::fixed)
-          .ptr;
-  if (!(value < 0)) out += ' ';
-  out.append(digits.data(), end);
-}
-
-std::string ScriptNumber(double value) {
-  std::string text;
-  AppendScriptNumber(text, value);
-  return text;
-}
-
 ScriptStream::~ScriptStream() { Discard(); }
 
-StepError ScriptStream::Create(const std::string& path) {
+std::error_code ScriptStream::Create(ResolvedPath target, const ReplacementOptions& options,
+                                     std::string name) {
   Discard();
-  if (path.empty()) return "enter the name of the output file";
-  name_ = FileNameForMessage(path);
-  if (const std::error_code error = file_.Create(path)) {
-    if (error == std::errc::is_a_directory) return "cannot write " + name_ + ": it is a folder";
-    return "cannot write " + name_ + ": " + error.message();
-  }
+  handle_ = kNoHandle;
+  name_ = std::move(name);
+  if (const std::error_code error = file_.Create(std::move(target), options)) return error;
   buffer_.reserve(kBufferSize);
-  return std::nullopt;
+  return {};
+}
+
+void ScriptStream::WriteTo(NativeHandle handle, std::string name) {
+  Discard();
+  handle_ = handle;
+  name_ = std::move(name);
+  buffer_.reserve(kBufferSize);
 }
 
 void ScriptStream::Write(std::string_view text) {
@@ -80,7 +61,19 @@ void ScriptStream::WriteLine(std::string_view text) {
 }
 
 void ScriptStream::WriteOut(std::string_view bytes) {
-  if (file_.created() && !writeError_) writeError_ = file_.Write(bytes);
+  if (writeError_ || bytes.empty()) return;
+  if (control_ != nullptr && control_->cancel) {
+    writeError_ = FileRefusal::kCancelled;
+    return;
+  }
+  if (handle_ != kNoHandle) {
+    writeError_ = WriteAll(handle_, bytes);
+  } else if (file_.created()) {
+    writeError_ = file_.Write(bytes);
+  } else {
+    return;
+  }
+  if (control_ != nullptr) control_->bytesWritten += bytes.size();
 }
 
 void ScriptStream::Flush() {
@@ -88,22 +81,41 @@ void ScriptStream::Flush() {
   buffer_.clear();
 }
 
-StepError ScriptStream::Close() {
-  if (!file_.created()) return "the script was not created";
+Status ScriptStream::Close() {
+  if (handle_ == kNoHandle && !file_.created()) return Fail("the script was not created");
   Flush();
   const std::string cannotWrite = "cannot write " + name_ + ": ";
   if (writeError_) {
-    const std::string message = cannotWrite + writeError_.message();
+    const std::error_code error = writeError_;
     Discard();
-    return message;
+    if (error == FileRefusal::kCancelled) return Fail("cancelled; nothing was written");
+    return Fail(cannotWrite + error.message());
+  }
+  if (handle_ != kNoHandle) return {};
+  if (control_ != nullptr) {
+    // From here on the old script is replaced whatever the user asks: cancelling now could
+    // only leave it half done.
+    control_->committing = true;
+    if (control_->cancel) {
+      Discard();
+      return Fail("cancelled; nothing was written");
+    }
   }
   const ReplacementFile::Committed committed = file_.Commit();
   Discard();
   if (committed.error && committed.replaced) {
-    return name_ + " is written, but may not survive a power cut: " + committed.error.message();
+    return Fail(name_ + " is written, but may not survive a power cut: " +
+                committed.error.message());
   }
-  if (committed.error) return cannotWrite + committed.error.message();
-  return std::nullopt;
+  if (committed.error == FileRefusal::kExists) {
+    return Fail(name_ + " appeared while the script was written; it was left as it is");
+  }
+  if (committed.error == FileRefusal::kChanged) {
+    return Fail("another file took the place of " + name_ +
+                " while the script was written; it was left as it is");
+  }
+  if (committed.error) return Fail(cannotWrite + committed.error.message());
+  return {};
 }
 
 void ScriptStream::Discard() {

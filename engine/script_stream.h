@@ -1,6 +1,7 @@
 // The output script: written through a buffer into a temporary file in the target's folder,
-// which replaces the target durably and only when the whole script has been written. Also the
-// one text form of the numbers in a script.
+// which replaces the target durably and only when the whole script has been written (or, for
+// standard output, straight to an open handle). Also the one text form of the numbers in a
+// script.
 #pragma once
 
 #include <cstdint>
@@ -8,16 +9,14 @@
 #include <string_view>
 
 #include "engine/file_system.h"
-#include "engine/step_error.h"
+#include "engine/result.h"
+#include "engine/run_control.h"
 
 namespace snipforge {
 
 // Appends a number as scripts write it: a space before a value that is zero or positive, a
-// minus sign before a negative one; whole numbers without a point, fractions with a point and
-// the shortest digits that read back as the same double, never with an exponent.
-void AppendScriptNumber(std::string& out, double value);
+// minus sign before a negative one.
 void AppendScriptNumber(std::string& out, std::int64_t value);
-[[nodiscard]] std::string ScriptNumber(double value);
 
 class ScriptStream {
  public:
@@ -27,20 +26,23 @@ class ScriptStream {
   ScriptStream(const ScriptStream&) = delete;
   ScriptStream& operator=(const ScriptStream&) = delete;
 
-  // Creates the temporary file in the folder of the file `path` names (a link there is followed
-  // when it belongs to the user or root); nothing at `path` changes yet.
-  [[nodiscard]] StepError Create(const std::string& path);
+  // Creates the temporary file in the target's folder; nothing at the target changes yet.
+  // `name` names the script in messages.
+  [[nodiscard]] std::error_code Create(ResolvedPath target, const ReplacementOptions& options,
+                                       std::string name);
+  // Writes the script to an open handle (standard output) instead of a file.
+  void WriteTo(NativeHandle handle, std::string name);
+  // Counts the bytes written into `control`, and stops writing once it asks to cancel.
+  void ReportTo(RunControl* control) { control_ = control; }
   // Appends the text unchanged.
   void Write(std::string_view text);
   // Appends the text and CR LF.
   void WriteLine(std::string_view text);
   // Writes out what is buffered, syncs it to the disk and puts the script in place of the file
-  // at `path`, keeping that file's permissions. On failure the temporary file is removed and the
-  // file at `path` is left as it was.
-  [[nodiscard]] StepError Close();
+  // at the target. On failure the temporary file is removed and the target is left as it was.
+  [[nodiscard]] Status Close();
 
-  // True when the temporary file has no name in the folder (for tests).
-  [[nodiscard]] bool unnamed() const { return file_.unnamed(); }
+  [[nodiscard]] const ReplacementFile& file() const { return file_; }
 
  private:
   void Flush();
@@ -49,6 +51,8 @@ class ScriptStream {
 
   std::string name_;  // the file's name for messages
   ReplacementFile file_;
+  NativeHandle handle_ = kNoHandle;  // standard output, when the script goes there
+  RunControl* control_ = nullptr;
   std::string buffer_;
   std::error_code writeError_;
 };

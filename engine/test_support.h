@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/conversion_options.h"
 #include "engine/file_system.h"
 #include "engine/frame_list.h"
 #include "engine/script_stream.h"
@@ -80,8 +81,9 @@ inline std::shared_ptr<const InputFile> OpenInput(const std::string& path) {
 // The lines of a text block as the script receives them, or the message of a failed copy.
 inline std::string Text(const TextBlock& block) {
   std::string text;
-  if (const StepError error = block.CopyTo([&](std::string_view bytes) { text += bytes; })) {
-    return "failed: " + *error;
+  if (const Status copied = block.CopyTo([&](std::string_view bytes) { text += bytes; });
+      !copied) {
+    return "failed: " + copied.error();
   }
   return text;
 }
@@ -99,24 +101,42 @@ inline std::vector<std::int32_t> Frames(const FrameList& list) {
   return {list.slots().begin() + 1, list.slots().end()};
 }
 
-// What a writer put into a script, or the error it returned.
+// Creates the script stream for the file at `path`.
+inline std::error_code CreateScript(ScriptStream& script, const std::string& path,
+                                    const ReplacementOptions& options = {}) {
+  ResolvedPath target;
+  if (const std::error_code error = target.Resolve(path)) return error;
+  return script.Create(std::move(target), options, "out.avs");
+}
+
+// What a writer put into a script, or the message of the step that failed.
 struct Written {
-  StepError error;
+  std::string error;  // empty when every step succeeded
   std::string bytes;
 };
 
+// A script stream for a new file out.avs in a temporary folder, handed to `write`.
 template <class WriteFn>
 Written WriteScript(WriteFn write) {
   TempDir dir;
   const std::string path = dir.File("out.avs");
   ScriptStream script;
-  Written written{script.Create(path), {}};
-  if (written.error) return written;
-  written.error = write(script);
-  if (written.error) return written;
-  written.error = script.Close();
-  written.bytes = ReadFile(path);
-  return written;
+  if (const std::error_code error = CreateScript(script, path)) return {error.message(), {}};
+  write(script);
+  if (const Status closed = script.Close(); !closed) return {closed.error(), {}};
+  return {{}, ReadFile(path)};
+}
+
+// The options of the controls after the checks a run makes for this list, handed with the list
+// to `write`: what a writer would get from a run, or the check's message.
+template <class Numbers, class CheckFn, class WriteFn>
+Written WriteChecked(const FrameList& list, const ControlValues& controls, CheckFn check,
+                     WriteFn write) {
+  const Result<ConversionOptions> options = CaptureOptions(controls);
+  if (!options) return {options.error(), {}};
+  const Result<Numbers> numbers = check(list, *options);
+  if (!numbers) return {numbers.error(), {}};
+  return WriteScript([&](ScriptStream& script) { write(list, *numbers, script); });
 }
 
 }  // namespace snipforge::testing

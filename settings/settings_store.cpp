@@ -1,13 +1,15 @@
 #include "settings/settings_store.h"
 
-#include <QDir>
-#include <QFile>
-
-#include <unistd.h>
-
 #include <optional>
 
-#include "platform/settings_file.h"
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstdlib>
+
+#include "engine/file_system.h"
+#include "platform/environment.h"
+#endif
 
 namespace snipforge {
 namespace {
@@ -23,37 +25,56 @@ constexpr OptionOrder kLoadOrder = MakeOptionOrder({
     &ControlValues::chIncText, &ControlValues::chOutputBadFrames,
     &ControlValues::chOutputGoodFrames});
 
-// The store this user writes: root's is the machine-wide one.
-StoreFile OwnStore(const SettingsFiles& files) {
-  if (files.user.isEmpty()) return {files.machine, StoreOwner::kMachine};
-  return {files.user, StoreOwner::kUser};
+#ifdef _WIN32
+bool Elevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation,
+                                            &size) &&
+                        elevation.TokenIsElevated != 0;
+  CloseHandle(token);
+  return elevated;
 }
+#endif
 
 }  // namespace
 
-SettingsFiles InstalledSettingsFiles() {
-  SettingsFiles files{QFile::decodeName(SNIPFORGE_SETTINGS_FILE), {}};
-  if (::geteuid() == 0) return files;
-  // Only an absolute XDG_CONFIG_HOME counts.
-  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-  if (!config.startsWith(u'/')) config = QDir::homePath() + QStringLiteral("/.config");
-  files.user = config + QStringLiteral("/snipforge/settings.ini");
-  return files;
+StoreLocations InstalledStoreLocations() {
+#ifdef _WIN32
+  return {{"Software\\Snipforge", StoreOwner::kMachine},
+          {"Software\\Snipforge", StoreOwner::kUser},
+          Elevated()};
+#else
+  const std::uint32_t me = CurrentUser();
+  std::string config;
+  if (me != 0) {
+    // Only an absolute XDG_CONFIG_HOME of the user's own counts.
+    const char* variable = std::getenv("XDG_CONFIG_HOME");
+    if (variable != nullptr && IsOwnFolder(variable, me)) config = variable;
+  }
+  if (config.empty()) {
+    const char* home = me != 0 ? std::getenv("HOME") : nullptr;
+    config = (home != nullptr && home[0] == '/' ? std::string(home) : HomeOf(me)) + "/.config";
+  }
+  return {{SNIPFORGE_SETTINGS_FILE, StoreOwner::kMachine},
+          {config + "/snipforge/settings.ini", StoreOwner::kUser},
+          me == 0};
+#endif
 }
 
-std::vector<StoredText> LoadSettings(const SettingsFiles& files) {
-  const StoreFile own = OwnStore(files);
-  const std::optional<SettingsFile> first = ReadSettingsFile(own);
-  const std::optional<SettingsFile> fallback =
-      own.owner == StoreOwner::kUser ? ReadSettingsFile({files.machine, StoreOwner::kMachine})
-                                     : std::nullopt;
-  std::vector<StoredText> loaded;
+LoadedSettings LoadSettings(const StoreLocations& stores) {
+  const std::optional<StoredValues> own = ReadStore(stores.user);
+  const std::optional<StoredValues> machine = ReadStore(stores.machine);
+  LoadedSettings loaded;
+  loaded.anyStoreRead = own.has_value() || machine.has_value();
   for (const Option* option : kLoadOrder) {
-    for (const std::optional<SettingsFile>* file : {&first, &fallback}) {
-      if (!*file) continue;
-      SettingValue value = ReadSettingValue(**file, option->name);
+    for (const std::optional<StoredValues>* store : {&own, &machine}) {
+      if (!*store || (store == &machine && option->path)) continue;
+      SettingValue value = ReadSettingValue(**store, option->name);
       if (value.state == SettingValue::State::kFound) {
-        loaded.push_back({option, std::move(value.text)});
+        loaded.texts.push_back({option, std::move(value.text)});
         break;
       }
     }
@@ -61,16 +82,22 @@ std::vector<StoredText> LoadSettings(const SettingsFiles& files) {
   return loaded;
 }
 
-void CreateSettingsStore(const SettingsFiles& files) {
-  (void)WriteSettingsFile(OwnStore(files), {}, Replace::kOnlyWhenMissing);
+void CreateSettingsStore(const StoreLocations& stores) {
+  static_cast<void>(WriteStore(stores.user, {}, Replace::kOnlyWhenMissing));
 }
 
-void SaveSettings(const SettingsFiles& files, const ControlValues& values) {
-  SettingsFile file;
+Status SaveSettings(const StoreLocations& stores, const ControlValues& values) {
+  StoredValues own;
+  StoredValues machine;
   for (const Option& option : kOptions) {
-    WriteSettingValue(file, option.name, OptionText(values, option));
+    WriteSettingValue(own, option.name, OptionText(values, option));
+    if (!option.path) WriteSettingValue(machine, option.name, OptionText(values, option));
   }
-  (void)WriteSettingsFile(OwnStore(files), file);
+  const Status saved = WriteStore(stores.user, own);
+  if (stores.writesMachine) {
+    if (const Status shared = WriteStore(stores.machine, machine); !shared && saved) return shared;
+  }
+  return saved;
 }
 
 }  // namespace snipforge

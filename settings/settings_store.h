@@ -1,40 +1,53 @@
-// Keeps the window's sixteen option values from one use of the program to the next. Root's
-// values are the machine-wide ones, which every user sees; any other user keeps values of their
-// own, which win over the machine-wide ones. The store exchanges values, never controls.
+// Keeps the window's sixteen option values from one use of the program to the next. Every user,
+// root too, keeps values of their own, which win over the machine-wide ones; root (on Windows an
+// elevated program) also sets the machine-wide values, but never the two paths, which stay
+// private. The store exchanges values, never controls.
 #pragma once
-
-#include <QString>
 
 #include <string>
 #include <vector>
 
 #include "engine/conversion.h"
 #include "engine/option_table.h"
+#include "engine/result.h"
+#include "platform/value_store.h"
 
 namespace snipforge {
 
-struct SettingsFiles {
-  QString machine;  // the machine-wide store, written only by root
-  QString user;     // this user's own store; empty for root, whose values are the machine-wide ones
+struct StoreLocations {
+  StoreLocation machine;  // read by every user
+  StoreLocation user;     // this user's own
+  // True for root (on Windows: an elevated program), whose save also writes the machine-wide
+  // store.
+  bool writesMachine = false;
 };
 
-// The machine-wide store fixed when the program was built and, for any user but root,
-// $XDG_CONFIG_HOME/snipforge/settings.ini (by default under ~/.config).
-[[nodiscard]] SettingsFiles InstalledSettingsFiles();
+// Linux: the machine-wide store fixed when the program was built, and
+// $XDG_CONFIG_HOME/snipforge/settings.ini (by default under ~/.config; for root always
+// ~root/.config). Windows: Software\Snipforge under HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER.
+[[nodiscard]] StoreLocations InstalledStoreLocations();
 
 struct StoredText {
   const Option* option;
   std::string text;  // as OptionText gives it
 };
 
-// The stored texts in load order, tInput before tOutput: a value of the user's own store, else
-// the machine-wide one. A value that is missing, too long or in a store that is not trusted is
-// left out. Nothing is written.
-[[nodiscard]] std::vector<StoredText> LoadSettings(const SettingsFiles& files);
-// Creates the store this user saves to when it is missing, as the window does when it opens.
-void CreateSettingsStore(const SettingsFiles& files);
-// Stores all sixteen values, in save order, in root's machine-wide store or the user's own.
-// Nothing is reported: a store that cannot be written is left as it was.
-void SaveSettings(const SettingsFiles& files, const ControlValues& values);
+struct LoadedSettings {
+  // The stored texts in load order, tInput before tOutput.
+  std::vector<StoredText> texts;
+  // False when no store could be read at all.
+  bool anyStoreRead = false;
+};
+
+// Each value from the user's own store, else from the machine-wide one (never tInput and
+// tOutput, which are private), else nothing. A value that is missing, too long or in a store
+// that is not trusted is left out. Nothing is written.
+[[nodiscard]] LoadedSettings LoadSettings(const StoreLocations& stores);
+// Creates the user's store when it is missing, as the window does when it opens.
+void CreateSettingsStore(const StoreLocations& stores);
+// Stores all sixteen values, in save order, in the user's own store; with writesMachine also the
+// fourteen that are not paths in the machine-wide one. Fails with the message of the first store
+// that could not be written.
+Status SaveSettings(const StoreLocations& stores, const ControlValues& values);
 
 }  // namespace snipforge

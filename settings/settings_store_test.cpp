@@ -1,22 +1,29 @@
 #include "settings/settings_store.h"
 
 #include <gtest/gtest.h>
-
-#include <QFile>
-
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
-#include "platform/qt_test_support.h"
+#include "engine/test_support.h"
 
 namespace snipforge {
 namespace {
 
 using testing::ReadFile;
-using testing::TempFolder;
-using testing::WritePrivateFile;
+using testing::TempDir;
 using namespace std::string_literals;
+
+// Writes the file 0600 in a folder made 0700 when missing, as a user's own store is.
+void WritePrivateFile(const std::string& path, const std::string& bytes) {
+  ::mkdir(std::filesystem::path(path).parent_path().c_str(), 0700);
+  testing::WriteFile(path, bytes);
+  ::chmod(path.c_str(), 0600);
+}
+
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
 // The file of a store holding the start values, byte for byte.
 const std::string kStartFile =
@@ -41,40 +48,52 @@ const std::string kStartFile =
 class SettingsStoreTest : public ::testing::Test {
  protected:
   // What the window holds after loading: its start values with the stored texts applied.
-  static ControlValues Load(const SettingsFiles& files) {
+  static ControlValues Load(const StoreLocations& stores) {
     ControlValues values;
-    for (const StoredText& stored : LoadSettings(files)) {
+    for (const StoredText& stored : LoadSettings(stores).texts) {
       SetOptionText(values, *stored.option, stored.text);
     }
     return values;
   }
 
-  TempFolder dir_;
-  QString machine_ = dir_.File("machine/settings.ini");
-  QString user_ = dir_.File("user/settings.ini");
-  SettingsFiles asUser_{machine_, user_};  // as any user but root runs the program
-  SettingsFiles asRoot_{machine_, {}};
+  TempDir dir_;
+  std::string machine_ = dir_.File("machine/settings.ini");
+  std::string user_ = dir_.File("user/settings.ini");
+  std::string root_ = dir_.File("root/settings.ini");
+  // As any user but root runs the program, and as root does.
+  StoreLocations asUser_{{machine_, StoreOwner::kMachine}, {user_, StoreOwner::kUser}, false};
+  StoreLocations asRoot_{{machine_, StoreOwner::kMachine}, {root_, StoreOwner::kUser}, true};
 };
 
 TEST_F(SettingsStoreTest, FirstStartGivesTheStartValuesAndTheFirstSaveStoresAllSixteen) {
   EXPECT_EQ(Load(asUser_), ControlValues{});
-  EXPECT_FALSE(QFile::exists(user_)) << "loading writes nothing";
+  EXPECT_FALSE(LoadSettings(asUser_).anyStoreRead);
+  EXPECT_FALSE(Exists(user_)) << "loading writes nothing";
   CreateSettingsStore(asUser_);
   EXPECT_EQ(ReadFile(user_), "[Snipforge]\n") << "the window's first start creates the store";
-  SaveSettings(asUser_, ControlValues{});
+  EXPECT_TRUE(LoadSettings(asUser_).anyStoreRead);
+  ASSERT_TRUE(SaveSettings(asUser_, ControlValues{}).ok());
   EXPECT_EQ(ReadFile(user_), kStartFile);
-  EXPECT_FALSE(QFile::exists(machine_)) << "only root writes the machine-wide store";
+  EXPECT_FALSE(Exists(machine_)) << "only root writes the machine-wide store";
   EXPECT_EQ(Load(asUser_), ControlValues{});
 }
 
-TEST_F(SettingsStoreTest, RootsValuesAreTheMachineWideOnes) {
+TEST_F(SettingsStoreTest, RootKeepsItsPathsPrivateAndSharesTheOtherValues) {
   if (::geteuid() != 0) GTEST_SKIP() << "the machine-wide store is root's";
-  CreateSettingsStore(asRoot_);
-  EXPECT_EQ(Load(asRoot_), ControlValues{});
-  EXPECT_EQ(ReadFile(machine_), "[Snipforge]\n") << "root's first start creates it";
-  SaveSettings(asRoot_, ControlValues{});
-  EXPECT_EQ(ReadFile(machine_), kStartFile);
-  EXPECT_FALSE(QFile::exists(user_));
+  ControlValues values;
+  values.tInput = "/root/secret.txt";
+  values.tOutput = "/root/secret.avs";
+  values.tMinLength = "7";
+  ASSERT_TRUE(SaveSettings(asRoot_, values).ok());
+  EXPECT_EQ(Load(asRoot_), values);
+  EXPECT_EQ(ReadFile(machine_).find("secret"), std::string::npos);
+  ControlValues shared;
+  shared.tMinLength = "7";
+  EXPECT_EQ(Load(asUser_), shared);
+  // A machine-wide store an earlier version wrote with the paths in it leaks nothing.
+  ASSERT_EQ(::chmod(machine_.c_str(), 0644), 0);
+  testing::WriteFile(machine_, "[Snipforge]\ntInput=/root/old.txt\ntOutput=/root/old.avs\n");
+  EXPECT_EQ(Load(asUser_), ControlValues{});
 }
 
 TEST_F(SettingsStoreTest, TheUsersOwnValuesWinAndTheMachineWideOnesFillTheRest) {
@@ -82,15 +101,16 @@ TEST_F(SettingsStoreTest, TheUsersOwnValuesWinAndTheMachineWideOnesFillTheRest) 
   ControlValues shared;
   shared.tInput = "/shared/in.txt";
   shared.tMinLength = "7";
-  SaveSettings(asRoot_, shared);
+  ASSERT_TRUE(SaveSettings(asRoot_, shared).ok());
   const std::string machineFile = ReadFile(machine_);
   WritePrivateFile(user_, "[Snipforge]\ntMinLength=9\ntAppendToGood=" + std::string(255, 'x'));
   ControlValues expected = shared;
+  expected.tInput.clear();  // paths are never shared
   expected.tMinLength = "9";
   EXPECT_EQ(Load(asUser_), expected) << "a value too long to load gives way to the shared one";
 
   expected.tInput = "/mine/in.txt";
-  SaveSettings(asUser_, expected);
+  ASSERT_TRUE(SaveSettings(asUser_, expected).ok());
   EXPECT_EQ(Load(asUser_), expected);
   EXPECT_EQ(ReadFile(machine_), machineFile) << "a user never writes the machine-wide store";
 }
@@ -104,14 +124,14 @@ TEST_F(SettingsStoreTest, EachValueComesBackUnderItsOwnName) {
       set.*option.text = std::string(option.name) + "?";
     }
   }
-  SaveSettings(asUser_, set);
+  ASSERT_TRUE(SaveSettings(asUser_, set).ok());
   EXPECT_EQ(Load(asUser_), set);
 }
 
 TEST_F(SettingsStoreTest, AnEmptyTextIsStoredEmptyAndComesBackEmpty) {
   ControlValues values;
   values.tAppendBeforeBad.clear();
-  SaveSettings(asUser_, values);
+  ASSERT_TRUE(SaveSettings(asUser_, values).ok());
   EXPECT_NE(ReadFile(user_).find("\ntAppendBeforeBad=\n"), std::string::npos);
   EXPECT_EQ(Load(asUser_).tAppendBeforeBad, "") << "not the start value Junk=";
 }
@@ -131,7 +151,7 @@ TEST_F(SettingsStoreTest, TextsUpTo254CharactersComeBackLongerOnesAreSavedButNot
     ControlValues values;
     values.tAppendToGood = text;
     values.tMinLength = "9";
-    SaveSettings(asUser_, values);
+    ASSERT_TRUE(SaveSettings(asUser_, values).ok());
     EXPECT_NE(ReadFile(user_).find("\ntAppendToGood=" + text + "\n"), std::string::npos);
     const ControlValues loaded = Load(asUser_);
     EXPECT_EQ(loaded.tAppendToGood, c.restored ? text : "subtitle(\"GOOD\",x=-1,size=34)")
@@ -189,7 +209,7 @@ TEST_F(SettingsStoreTest, ValuesAreWrittenWithOnlyTheirBreaksAndBackslashesEscap
   values.tInput = "C:\\clips\\bad.txt";
   values.tOutput = std::string("a\nb\rc\0d", 7);
   values.tAppendBeforeGood = "x=1, \"y\" \\n";
-  SaveSettings(asUser_, values);
+  ASSERT_TRUE(SaveSettings(asUser_, values).ok());
   const std::string file = ReadFile(user_);
   EXPECT_EQ(file.substr(0, file.find("tAppendBeforeBad=")),
             "[Snipforge]\n"
@@ -205,7 +225,7 @@ TEST_F(SettingsStoreTest, ADamagedStoreGivesTheStartValuesAndIsReplacedByTheNext
   EXPECT_EQ(Load(asUser_), ControlValues{});
   ControlValues values;
   values.tOffsetBefore = "5";
-  SaveSettings(asUser_, values);
+  ASSERT_TRUE(SaveSettings(asUser_, values).ok());
   EXPECT_EQ(Load(asUser_).tOffsetBefore, "5");
 }
 

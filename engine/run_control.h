@@ -1,0 +1,20 @@
+// What a window shares with a conversion running on another thread: a cancel request the run
+// checks between blocks, and how far it has come.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace snipforge {
+
+struct RunControl {
+  // Set by the window; the run stops at its next block and leaves every file as it was, unless
+  // it has begun putting the script in place (committing), when it finishes.
+  std::atomic<bool> cancel{false};
+  std::atomic<bool> committing{false};
+  std::atomic<std::uint64_t> inputSize{0};     // the list's size once it is open
+  std::atomic<std::uint64_t> bytesRead{0};     // over both passes and the text copied out
+  std::atomic<std::uint64_t> bytesWritten{0};  // of the script so far
+};
+
+}  // namespace snipforge
