@@ -1,4 +1,4 @@
-#include "window/check_box.h"
+#include "window/qt/check_box.h"
 
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>
@@ -37,11 +37,7 @@ QRect CheckBox::TextRect() const {
   return style()->subElementRect(QStyle::SE_CheckBoxContents, &option, this);
 }
 
-void CheckBox::nextCheckState() {
-  const bool wasChecked = checkState() == Qt::Checked;
-  setTristate(false);
-  setCheckState(wasChecked ? Qt::Unchecked : Qt::Checked);
-}
+void CheckBox::nextCheckState() { Q_EMIT ToggleRequested(); }
 
 bool CheckBox::hitButton(const QPoint& pos) const { return rect().contains(pos); }
 

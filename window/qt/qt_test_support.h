@@ -1,6 +1,6 @@
-// Helpers for the tests of the desktop side (platform/, settings/, window/, convert/): the one
-// application object of a test program, answering a modal window, a temporary folder, whole-file
-// reads and writes of exact bytes, and readable values in failure messages.
+// Helpers for the tests of the Qt window: the one application object of a test program,
+// answering a modal window, a temporary folder, whole-file reads and writes of exact bytes, and
+// readable values in failure messages.
 #pragma once
 
 #include <QApplication>
@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <deque>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -17,7 +16,6 @@
 #include <vector>
 
 #include "engine/conversion.h"
-#include "platform/desktop.h"
 
 // How test failures show Qt's strings.
 void PrintTo(const QString& text, std::ostream* out);
@@ -31,31 +29,6 @@ namespace testing {
 
 // Never destroyed: at exit, Qt's own statics may already be gone.
 QApplication& TestApplication();
-
-// A desktop that answers in the user's place and records what it was asked to show.
-class FakeDesktop final : public Desktop {
- public:
-  // The answers of the next file dialogs, in turn: a file name, or nothing for a cancel.
-  std::deque<std::optional<QString>> answers;
-  std::vector<FileFilters> openFilters;
-  std::vector<FileFilters> saveFilters;
-  std::vector<QString> messages;
-  std::vector<QString> abouts;
-
-  std::optional<QString> ChooseFileToOpen(QWidget*, const FileFilters& filters) override {
-    openFilters.push_back(filters);
-    return NextAnswer();
-  }
-  std::optional<QString> ChooseFileToSave(QWidget*, const FileFilters& filters) override {
-    saveFilters.push_back(filters);
-    return NextAnswer();
-  }
-  void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
-  void ShowAbout(QWidget*, const QString& text) override { abouts.push_back(text); }
-
- private:
-  std::optional<QString> NextAnswer();
-};
 
 // Once a modal window of type Window is open, hands it to `answer`.
 template <class Window>
@@ -92,9 +65,8 @@ class TempFolder {
 };
 
 void WriteFile(const QString& path, const std::string& bytes);
-// Writes the file 0600 in a folder made 0700 when missing, as a user's own settings store is.
-void WritePrivateFile(const QString& path, const std::string& bytes);
 [[nodiscard]] std::string ReadFile(const QString& path);
+[[nodiscard]] std::string Bytes(const QString& path);
 
 }  // namespace testing
 }  // namespace snipforge

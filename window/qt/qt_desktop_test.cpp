@@ -1,4 +1,4 @@
-#include "platform/desktop.h"
+#include "window/qt/qt_desktop.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -19,7 +21,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/qt_test_support.h"
+#include "window/qt/qt_test_support.h"
 
 namespace snipforge {
 namespace {
@@ -82,59 +84,62 @@ TEST(MayWriteFileTest, RefusesReadOnlyFilesAndFoldersThatAreMissing) {
   EXPECT_FALSE(MayWriteFile(dir.File("locked.avs")));
 }
 
-class SystemDesktopTest : public ::testing::Test {
+class QtDesktopTest : public ::testing::Test {
  protected:
   void SetUp() override { testing::TestApplication(); }
+  std::string In(const char* name) const { return testing::Bytes(dir_.File(name)); }
 
   TempFolder dir_;
-  SystemDesktop desktop_;
+  QtDesktop desktop_;
 };
 
-TEST_F(SystemDesktopTest, OpenDialogGivesTheChosenFileOrNothingWhenCancelled) {
-  WriteFile(dir_.File("frames.txt"), "1\n");
+TEST_F(QtDesktopTest, OpenDialogStartsInTheFoldersOfTheFilesAndGivesTheChoice) {
+  QDir().mkdir(dir_.File("clips"));
+  WriteFile(dir_.File("clips/frames.txt"), "1\n");
   WhenShown<QFileDialog>([&](QFileDialog* dialog) {
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
-    ChooseFile(dialog, dir_.File("frames.txt"));
+    EXPECT_EQ(dialog->directory().absolutePath(), dir_.File("clips"));
+    ChooseFile(dialog, dir_.File("clips/frames.txt"));
   });
-  EXPECT_EQ(desktop_.ChooseFileToOpen(nullptr, {{"Text (*.txt)", "*.txt"}}),
-            dir_.File("frames.txt"));
+  EXPECT_EQ(desktop_.ChooseFileToOpen({{{"Text (*.txt)", "*.txt"}}, In("clips"), {}}),
+            In("clips/frames.txt"));
 
   WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
-  EXPECT_EQ(desktop_.ChooseFileToOpen(nullptr, {{"Text (*.txt)", "*.txt"}}), std::nullopt);
+  EXPECT_EQ(desktop_.ChooseFileToOpen({{{"Text (*.txt)", "*.txt"}}, {}, {}}), std::nullopt);
 }
 
-TEST_F(SystemDesktopTest, SaveDialogRefusesAReadOnlyFileAndAsksAgain) {
+TEST_F(QtDesktopTest, SaveDialogShowsTheNameAndRefusesAReadOnlyFile) {
   WriteFile(dir_.File("locked.avs"), "locked");
   const ReadOnlyFile locked(dir_.File("locked.avs"));
   if (!locked.denied()) GTEST_SKIP() << "cannot make a file read-only here";
   QString refusal;
+  QString shownName;
   WhenShown<QFileDialog>([&](QFileDialog* dialog) {
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
     EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));  // asks before replacing
+    shownName = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
     ChooseFile(dialog, dir_.File("locked.avs"));
     WhenShown<QMessageBox>([&](QMessageBox* box) {
       refusal = box->windowTitle() + ": " + box->text();
-      EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
       box->accept();
-      WhenShown<QFileDialog>([&](QFileDialog* again) {
-        ChooseFile(again, dir_.File("new.avs"));
-      });
+      WhenShown<QFileDialog>([&](QFileDialog* again) { ChooseFile(again, dir_.File("new.avs")); });
     });
   });
-  EXPECT_EQ(desktop_.ChooseFileToSave(nullptr, {{"Avisynth (*.avs)", "*.avs"}}),
-            dir_.File("new.avs"));
+  EXPECT_EQ(desktop_.ChooseFileToSave({{{"Avisynth (*.avs)", "*.avs"}}, In(""), "clip.avs"}),
+            In("new.avs"));
+  EXPECT_EQ(shownName, "clip.avs");
   EXPECT_EQ(refusal, "Snipforge: locked.avs cannot be written. Choose another file.");
 }
 
-TEST_F(SystemDesktopTest, MessageBoxesAreWideEnoughForTheirWholeTitle) {
+TEST_F(QtDesktopTest, BoxesShowPlainTextAreWideEnoughAndTheQuestionDefaultsToNo) {
   // Room a window manager's title bar takes beside the title: its icon and buttons.
   constexpr int kButtons = 120;
   const std::function<void()> shows[] = {
-      [this] { desktop_.ShowMessage(nullptr, QStringLiteral("invalid filename")); },
-      [this] { desktop_.ShowMessage(nullptr, QStringLiteral("ENTER a valid number")); },
-      [this] { desktop_.ShowAbout(nullptr, QStringLiteral("Snipforge ver 0.06")); },
+      [this] { desktop_.ShowMessage("<h1>invalid filename</h1>"); },
+      [this] { desktop_.ShowAbout("Snipforge ver 0.06"); },
+      [this] { EXPECT_FALSE(desktop_.Ask("out.avs exists. Replace it?")); },
   };
   for (const auto& show : shows) {
     QString title;
@@ -143,10 +148,17 @@ TEST_F(SystemDesktopTest, MessageBoxesAreWideEnoughForTheirWholeTitle) {
     WhenShown<QMessageBox>([&](QMessageBox* box) {
       title = box->windowTitle();
       width = box->width();
+      EXPECT_EQ(box->textFormat(), Qt::PlainText);
       QFont font = box->font();
       font.setBold(true);
       needed = QFontMetrics(font).horizontalAdvance(title) + kButtons;
-      box->accept();
+      if (box->standardButtons() != QMessageBox::Ok) {
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::No));
+        QTest::keyClick(box, Qt::Key_Escape);
+      } else {
+        box->accept();
+      }
     });
     show();
     EXPECT_GE(width, needed) << title.toStdString();

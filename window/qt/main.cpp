@@ -4,14 +4,37 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <optional>
+#include <string>
 
-#include "platform/desktop.h"
+#include "platform/environment.h"
 #include "settings/settings_store.h"
-#include "window/form1.h"
+#include "window/qt/form1.h"
+#include "window/qt/qt_desktop.h"
 
 int main(int argc, char* argv[]) {
+  // Before Qt reads the environment: root's window takes no loader setting from it and writes
+  // through no folder another user controls; anyone's window sets aside a configuration or cache
+  // folder that others may write.
+  if (geteuid() == 0) {
+    snipforge::ClearLoaderVariables();
+    const std::vector<std::string> foreign = snipforge::FoldersNotRootsOwn();
+    if (!foreign.empty()) {
+      std::string list;
+      for (const std::string& folder : foreign) list += "  " + folder + "\n";
+      std::fprintf(stderr,
+                   "snipforge: as root, the window uses root's own folders only, and these are "
+                   "not:\n%sStart it as root with \"sudo -H snipforge\", or from root's own login "
+                   "shell (\"su -\").\n",
+                   list.c_str());
+      return 2;
+    }
+  }
+  snipforge::SetAsideForeignConfigFolders();
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("snipforge"));
   QApplication::setApplicationVersion(QStringLiteral(SNIPFORGE_VERSION));
@@ -34,8 +57,9 @@ int main(int argc, char* argv[]) {
 
   std::optional<QString> input;
   if (!files.isEmpty()) input = QFileInfo(files.front()).absoluteFilePath();
-  snipforge::SystemDesktop desktop;
-  snipforge::Form1 window(desktop, snipforge::InstalledSettingsFiles(), input);
+  snipforge::QtDesktop desktop;
+  snipforge::Form1 window(desktop, snipforge::InstalledStoreLocations(), input);
+  desktop.SetParent(&window);
   window.show();
   return QApplication::exec();
 }

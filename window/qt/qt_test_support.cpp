@@ -1,4 +1,4 @@
-#include "platform/qt_test_support.h"
+#include "window/qt/qt_test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,15 +28,6 @@ QApplication& TestApplication() {
   return *application;
 }
 
-std::optional<QString> FakeDesktop::NextAnswer() {
-  std::optional<QString> answer;
-  if (!answers.empty()) {
-    answer.swap(answers.front());
-    answers.pop_front();
-  }
-  return answer;
-}
-
 std::vector<std::string> TempFolder::Names() const {
   std::vector<std::string> names;
   const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
@@ -53,18 +44,13 @@ void WriteFile(const QString& path, const std::string& bytes) {
   }
 }
 
-void WritePrivateFile(const QString& path, const std::string& bytes) {
-  const QFileInfo file(path);
-  QDir().mkdir(file.absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  WriteFile(path, bytes);
-  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-}
-
 std::string ReadFile(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
   return file.readAll().toStdString();
 }
+
+std::string Bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 }  // namespace testing
 }  // namespace snipforge

@@ -1,12 +1,16 @@
-#include "platform/desktop.h"
+#include "window/qt/qt_desktop.h"
 
+#include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
+#include <QUrl>
 
 namespace snipforge {
 namespace {
@@ -14,6 +18,10 @@ namespace {
 // Room, in pixels, that a window manager's title bar takes beside the title: the window's icon
 // and up to four buttons.
 constexpr int kTitleBarRoom = 160;
+
+QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // Qt sizes a message box by its text and by its title in a small font with little room for the
 // title bar's buttons, so a window manager cut "Snipforge" short above a short message. A
@@ -37,27 +45,27 @@ bool MayWriteFile(const QString& path) {
          QFileInfo(file.absolutePath()).isWritable();
 }
 
-std::optional<QString> SystemDesktop::ChooseFileToOpen(QWidget* parent,
-                                                       const FileFilters& filters) {
-  return ChooseFile(parent, filters, Purpose::kOpen);
+std::optional<std::string> QtDesktop::ChooseFileToOpen(const FileDialog& dialog) {
+  return ChooseFile(dialog, Purpose::kOpen);
 }
 
-std::optional<QString> SystemDesktop::ChooseFileToSave(QWidget* parent,
-                                                       const FileFilters& filters) {
-  return ChooseFile(parent, filters, Purpose::kSave);
+std::optional<std::string> QtDesktop::ChooseFileToSave(const FileDialog& dialog) {
+  return ChooseFile(dialog, Purpose::kSave);
 }
 
-std::optional<QString> SystemDesktop::ChooseFile(QWidget* parent, const FileFilters& filters,
-                                                 Purpose purpose) {
+std::optional<std::string> QtDesktop::ChooseFile(const FileDialog& request, Purpose purpose) {
   // A dialog takes a filter's patterns from the last parenthesised group of its text and, with
   // HideNameFilterDetails, shows what stands before that group: "all (*.*) (*)" reads
   // "all (*.*)" and lists every file, also names without a point.
   QStringList nameFilters;
-  for (const FileFilter& filter : filters) {
-    nameFilters.push_back(filter.name + QStringLiteral(" (") + filter.patterns + u')');
+  for (const FileFilter& filter : request.filters) {
+    nameFilters.push_back(FromUtf8(filter.name) + QStringLiteral(" (") + FromUtf8(filter.patterns) +
+                          u')');
   }
+  QString folder = FromPath(request.folder);
+  QString name = FromPath(request.name);
   for (;;) {
-    QFileDialog dialog(parent);
+    QFileDialog dialog(parent_);
     dialog.setOption(QFileDialog::HideNameFilterDetails);  // before the filters: it shapes them
     dialog.setNameFilters(nameFilters);
     if (purpose == Purpose::kOpen) {
@@ -67,32 +75,50 @@ std::optional<QString> SystemDesktop::ChooseFile(QWidget* parent, const FileFilt
       dialog.setAcceptMode(QFileDialog::AcceptSave);
       dialog.setFileMode(QFileDialog::AnyFile);
     }
-    if (!folder_.isEmpty()) dialog.setDirectory(folder_);
+    if (!folder.isEmpty()) dialog.setDirectory(folder);
+    if (!name.isEmpty()) dialog.selectFile(name);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
       return std::nullopt;
     }
     const QString path = dialog.selectedFiles().constFirst();
-    folder_ = QFileInfo(path).absolutePath();
-    if (purpose == Purpose::kOpen || MayWriteFile(path)) return path;
-    ShowMessage(parent, QFileInfo(path).fileName() + " cannot be written. Choose another file.");
+    if (purpose == Purpose::kOpen || MayWriteFile(path)) return ToPath(path);
+    ShowMessage(ToPath(QFileInfo(path).fileName()) + " cannot be written. Choose another file.");
+    folder = QFileInfo(path).absolutePath();
+    name.clear();
   }
 }
 
-void SystemDesktop::ShowMessage(QWidget* parent, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Snipforge"), text, QMessageBox::Ok,
-                  parent);
+void QtDesktop::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Snipforge"), FromUtf8(text),
+                  QMessageBox::Ok, parent_);
+  box.setTextFormat(Qt::PlainText);  // a file's name is shown as it is, never as markup
   FitTitle(box);
   box.exec();
 }
 
-void SystemDesktop::ShowAbout(QWidget* parent, const QString& text) {
+bool QtDesktop::Ask(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Snipforge"), FromUtf8(question),
+                  QMessageBox::Yes | QMessageBox::No, parent_);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  FitTitle(box);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void QtDesktop::ShowAbout(const std::string& text) {
   // As QMessageBox::about shows it, the application's icon beside the text.
-  QMessageBox box(QMessageBox::Information, QStringLiteral("About Snipforge"), text,
-                  QMessageBox::Ok, parent);
+  QMessageBox box(QMessageBox::Information, QStringLiteral("About Snipforge"), FromUtf8(text),
+                  QMessageBox::Ok, parent_);
+  box.setTextFormat(Qt::PlainText);
   const QIcon icon = box.windowIcon();
   box.setIconPixmap(icon.pixmap(icon.actualSize(QSize(64, 64))));
   FitTitle(box);
   box.exec();
+}
+
+void QtDesktop::OpenFolder(const std::string& path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(FromPath(path)).absoluteFilePath()));
 }
 
 }  // namespace snipforge

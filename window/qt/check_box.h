@@ -6,8 +6,9 @@
 
 namespace snipforge {
 
-// A click toggles between unchecked and checked (a greyed box becomes checked); only code
-// makes a box greyed. The caption wraps over as many lines as the box's height holds.
+// A click (or Space) asks the window logic for the box's next value instead of changing the
+// box itself: the logic decides, and the window sets the value it holds. Only code makes a box
+// greyed. The caption wraps over as many lines as the box's height holds.
 class CheckBox : public QCheckBox {
   Q_OBJECT
 
@@ -19,6 +20,9 @@ class CheckBox : public QCheckBox {
   void SetValue(int value);
   // Where the caption is drawn, beside the tick box.
   [[nodiscard]] QRect TextRect() const;
+
+ Q_SIGNALS:
+  void ToggleRequested();
 
  protected:
   void nextCheckState() override;

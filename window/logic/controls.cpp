@@ -1,0 +1,59 @@
+#include "window/logic/controls.h"
+
+#include <string>
+
+namespace snipforge {
+namespace {
+
+// Every option has the control that holds its value, every gap label a box, and every control
+// in a group stands inside that group's box.
+constexpr bool TableIsWhole() {
+  for (const Option& option : kOptions) {
+    int holders = 0;
+    for (const ControlSpec& control : kControls) {
+      holders += control.option == &option &&
+                 (control.kind == ControlKind::kTextBox || control.kind == ControlKind::kCheckBox);
+    }
+    if (holders != 1) return false;
+  }
+  for (const ControlSpec& control : kControls) {
+    if ((control.kind == ControlKind::kGapLabel) == control.box.empty()) return false;
+    if (control.group.empty()) continue;
+    const ControlSpec& group = kControls[FindControl(control.group)];
+    if (control.left < group.left || control.top < group.top ||
+        control.left + control.width > group.left + group.width ||
+        control.top + control.height > group.top + group.height) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(TableIsWhole());
+
+}  // namespace
+
+std::size_t ControlOf(const Option& option) {
+  for (std::size_t i = 0; i < kControls.size(); ++i) {
+    const ControlSpec& control = kControls[i];
+    if (control.option == &option &&
+        (control.kind == ControlKind::kTextBox || control.kind == ControlKind::kCheckBox)) {
+      return i;
+    }
+  }
+  return kControls.size();
+}
+
+std::string_view CaptionOf(const ControlSpec& control) {
+  return control.option != nullptr ? control.option->caption : control.text;
+}
+
+std::string AccessibleName(const ControlSpec& control) {
+  if (control.option == nullptr) return std::string(control.accessibleName);
+  return CaptionAround(control.option->caption, "");
+}
+
+std::string_view ToolTip(const ControlSpec& control) {
+  return control.option != nullptr ? control.option->tip : control.tip;
+}
+
+}  // namespace snipforge

@@ -1,0 +1,162 @@
+// The controls of the window, one row each, as both views create them: the kind, the place in
+// twips (1/1440 inch; 15 to a pixel at 96 dpi) in the client area, the group box it stands in,
+// its words, and how it behaves when the window is widened. Also the order in which Tab
+// visits them.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+#include "engine/option_table.h"
+
+namespace snipforge {
+
+enum class ControlKind {
+  kLabel,          // one line of text
+  kWrappedLabel,   // text wrapped word by word within its width
+  kGapLabel,       // a sentence with a box laid over its run of blanks, wrapped
+  kTextBox,
+  kCheckBox,       // 0, 1 or 2 (greyed); its caption wraps within the box
+  kButton,
+  kPictureButton,  // a 16 x 16 picture instead of a caption
+  kGroupBox,
+  kStatusLine,     // what the last Start did: plain text, wrapped over two lines
+};
+
+struct ControlSpec {
+  std::string_view name;  // "tInput", "Label3", "cOpen": the object name in the views
+  ControlKind kind;
+  int left, top, width, height;  // twips in the client area
+  std::string_view group;        // the group box's name it stands in; empty for none
+  // The option whose value the control holds (a text box, a check box) or names (its label).
+  const Option* option = nullptr;
+  std::string_view text;            // a button's or group box's caption
+  std::string_view accessibleName;  // for a button; an option's control takes its caption's
+  std::string_view tip;             // for a button; an option's control takes its row's tip
+  std::string_view box;             // a gap label's text box
+  bool stretches = false;           // grows by as much as the window is widened
+  bool followsRightEdge = false;    // moves with the window's right edge
+};
+
+// The client area of the window at its laid-out size, in twips.
+inline constexpr int kClientWidth = 4725;
+inline constexpr int kClientHeight = 9735;
+
+namespace controls_detail {
+consteval const Option* Row(std::string ControlValues::*member) { return &OptionFor(member); }
+consteval const Option* Row(int ControlValues::*member) { return &OptionFor(member); }
+}  // namespace controls_detail
+
+// The two group boxes come first, so that a view can create them before what stands in them.
+inline constexpr auto kControls = [] {
+  using controls_detail::Row;
+  using K = ControlKind;
+  using C = ControlValues;
+  return std::to_array<ControlSpec>({
+      {"Frame2", K::kGroupBox, 120, 1800, 4575, 3495, {}, nullptr, kBadFramesGroup, {}, {}, {},
+       true},
+      {"Frame1", K::kGroupBox, 120, 6480, 4575, 2655, {}, nullptr, kGoodFramesGroup, {}, {}, {},
+       true},
+      {"Label3", K::kLabel, 120, 0, 2775, 255, {}, Row(&C::tInput), {}, {}, {}, {}, true},
+      {"tInput", K::kTextBox, 120, 360, 2775, 375, {}, Row(&C::tInput), {}, {}, {}, {}, true},
+      {"cOpen", K::kPictureButton, 3000, 360, 375, 375, {}, nullptr, {}, "Open",
+       "Find the frame list", {}, false, true},
+      {"cAbout", K::kButton, 3480, 120, 855, 615, {}, nullptr, "About", "About", "About Snipforge",
+       {}, false, true},
+      {"Label4", K::kLabel, 120, 840, 2775, 255, {}, Row(&C::tOutput), {}, {}, {}, {}, true},
+      {"tOutput", K::kTextBox, 120, 1200, 2775, 375, {}, Row(&C::tOutput), {}, {}, {}, {}, true},
+      {"cSave", K::kPictureButton, 3000, 1200, 375, 375, {}, nullptr, {}, "Save",
+       "Choose where the script goes", {}, false, true},
+      {"chOutputBadFrames", K::kCheckBox, 240, 2040, 1095, 615, "Frame2",
+       Row(&C::chOutputBadFrames)},
+      {"Label6", K::kLabel, 240, 2640, 4335, 255, "Frame2", Row(&C::tAppendBeforeBad), {}, {}, {},
+       {}, true},
+      {"tAppendBeforeBad", K::kTextBox, 240, 2880, 4335, 375, "Frame2", Row(&C::tAppendBeforeBad),
+       {}, {}, {}, {}, true},
+      {"Label12", K::kLabel, 240, 3240, 3615, 255, "Frame2", Row(&C::tAppendtoBad), {}, {}, {}, {},
+       true},
+      {"tAppendtoBad", K::kTextBox, 240, 3480, 4335, 375, "Frame2", Row(&C::tAppendtoBad), {}, {},
+       {}, {}, true},
+      // As wide as its neighbour above, so that its longer caption fits.
+      {"Label11", K::kLabel, 240, 3840, 3615, 255, "Frame2", Row(&C::tAppendToGood), {}, {}, {},
+       {}, true},
+      {"tAppendToGood", K::kTextBox, 240, 4080, 4335, 375, "Frame2", Row(&C::tAppendToGood), {},
+       {}, {}, {}, true},
+      // Four lines high rather than three: the room below it up to the frame is free.
+      {"Label2", K::kWrappedLabel, 240, 4560, 1215, 675, "Frame2", Row(&C::tNumberOfBlack)},
+      {"tNumberOfBlack", K::kTextBox, 1560, 4680, 495, 375, "Frame2", Row(&C::tNumberOfBlack)},
+      {"Label5", K::kWrappedLabel, 2160, 4560, 1695, 615, "Frame2", Row(&C::tNumberofGood)},
+      {"tNumberofGood", K::kTextBox, 3960, 4680, 615, 375, "Frame2", Row(&C::tNumberofGood)},
+      {"chIncludeFramenumber", K::kCheckBox, 240, 5280, 1815, 375, {},
+       Row(&C::chIncludeFramenumber)},
+      {"chIncText", K::kCheckBox, 2400, 5280, 2055, 375, {}, Row(&C::chIncText)},
+      {"cStartConv", K::kButton, 120, 5760, 1935, 615, {}, nullptr, "Start", "Start",
+       "Write the script"},
+      {"Label1", K::kWrappedLabel, 2400, 5760, 1575, 495, {}, Row(&C::tMinLength)},
+      {"tMinLength", K::kTextBox, 3960, 5760, 615, 375, {}, Row(&C::tMinLength)},
+      {"chOutputGoodFrames", K::kCheckBox, 240, 6840, 1215, 495, "Frame1",
+       Row(&C::chOutputGoodFrames)},
+      {"Label8", K::kLabel, 240, 7320, 4335, 255, "Frame1", Row(&C::tAppendBeforeGood), {}, {}, {},
+       {}, true},
+      {"tAppendBeforeGood", K::kTextBox, 240, 7560, 4335, 375, "Frame1",
+       Row(&C::tAppendBeforeGood), {}, {}, {}, {}, true},
+      // The two "Cut" sentences end where Label7 begins, so that they never run into its text.
+      {"Label9", K::kGapLabel, 240, 8160, 2880, 255, "Frame1", Row(&C::tOffsetBefore), {}, {}, {},
+       "tOffsetBefore"},
+      {"tOffsetBefore", K::kTextBox, 600, 8040, 375, 375, "Frame1", Row(&C::tOffsetBefore)},
+      {"Label10", K::kGapLabel, 240, 8640, 2880, 255, "Frame1", Row(&C::tOffsetAfter), {}, {}, {},
+       "tOffsetAfter"},
+      {"tOffsetAfter", K::kTextBox, 600, 8520, 375, 375, "Frame1", Row(&C::tOffsetAfter)},
+      // A narrow label: its blank run wraps onto a line of its own, where the box stands.
+      {"Label7", K::kGapLabel, 3120, 8040, 1335, 975, "Frame1", Row(&C::tExcludeOffset), {}, {},
+       {}, "tExcludeOffset"},
+      {"tExcludeOffset", K::kTextBox, 3840, 8280, 495, 315, "Frame1", Row(&C::tExcludeOffset)},
+      {"lStatus", K::kStatusLine, 120, 9240, 3480, 495, {}, nullptr, {}, "Last Start", {}, {},
+       true},
+      {"cOpenFolder", K::kButton, 3720, 9240, 975, 435, {}, nullptr, "Open folder", "Open folder",
+       "Open the folder of the script written last", {}, false, true},
+  });
+}();
+
+// The place of the row named `name`; kControls.size() when there is none.
+constexpr std::size_t FindControl(std::string_view name) {
+  for (std::size_t i = 0; i < kControls.size(); ++i) {
+    if (kControls[i].name == name) return i;
+  }
+  return kControls.size();
+}
+
+// The place of the row named `name`; a name without a row does not compile.
+consteval std::size_t ControlIndex(std::string_view name) {
+  if (FindControl(name) == kControls.size()) throw "no control of this name";
+  return FindControl(name);
+}
+
+// The row of the control that holds an option's value.
+[[nodiscard]] std::size_t ControlOf(const Option& option);
+
+// The order in which Tab visits the controls that take the focus.
+inline constexpr std::array<std::size_t, 21> kFocusOrder = {
+    ControlIndex("tInput"),           ControlIndex("cOpen"),
+    ControlIndex("cStartConv"),       ControlIndex("tOffsetBefore"),
+    ControlIndex("tOffsetAfter"),     ControlIndex("cAbout"),
+    ControlIndex("tOutput"),          ControlIndex("cSave"),
+    ControlIndex("chOutputBadFrames"), ControlIndex("tAppendtoBad"),
+    ControlIndex("tAppendToGood"),    ControlIndex("tNumberofGood"),
+    ControlIndex("tNumberOfBlack"),   ControlIndex("chIncludeFramenumber"),
+    ControlIndex("chIncText"),        ControlIndex("tAppendBeforeBad"),
+    ControlIndex("tMinLength"),       ControlIndex("chOutputGoodFrames"),
+    ControlIndex("tAppendBeforeGood"), ControlIndex("tExcludeOffset"),
+    ControlIndex("cOpenFolder"),
+};
+
+// What a screen reader calls the control: a button's name, or the caption of the option it
+// holds with the blank run that marks a box's place collapsed into one blank.
+[[nodiscard]] std::string AccessibleName(const ControlSpec& control);
+// The control's tooltip: a button's own, or its option's tip.
+[[nodiscard]] std::string_view ToolTip(const ControlSpec& control);
+// A label's or check box's words: its option's caption.
+[[nodiscard]] std::string_view CaptionOf(const ControlSpec& control);
+
+}  // namespace snipforge

@@ -1,0 +1,37 @@
+// The desktop's own dialogs for the Qt window: the file dialogs, message boxes, the question
+// before a file is replaced, the About box and the file manager, all showing text as plain
+// text.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "window/logic/desktop.h"
+
+namespace snipforge {
+
+class QtDesktop final : public Desktop {
+ public:
+  // The window the dialogs belong to; none until it is set.
+  void SetParent(QWidget* parent) { parent_ = parent; }
+
+  std::optional<std::string> ChooseFileToOpen(const FileDialog& dialog) override;
+  std::optional<std::string> ChooseFileToSave(const FileDialog& dialog) override;
+  void ShowMessage(const std::string& text) override;
+  bool Ask(const std::string& question) override;
+  void ShowAbout(const std::string& text) override;
+  void OpenFolder(const std::string& path) override;
+
+ private:
+  enum class Purpose { kOpen, kSave };
+  std::optional<std::string> ChooseFile(const FileDialog& dialog, Purpose purpose);
+
+  QPointer<QWidget> parent_;
+};
+
+// True when a script may be written to `path`: the file is missing or writable, and its folder
+// takes new files (the script is written beside the file, then put in its place).
+[[nodiscard]] bool MayWriteFile(const QString& path);
+
+}  // namespace snipforge
