@@ -78,16 +78,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text += lines[i] + "\r\n";
   }
 
-  const FrameListFile read = ReadFrameList(path);
+  const Result<FrameListFile> read = ReadFrameList(file, "frames.txt");
   if (refused) {
-    if (!read.error || read.error->rfind("frame number ", 0) != 0) std::abort();
+    if (read || read.error().rfind("frame number ", 0) != 0) std::abort();
     return 0;
   }
-  if (read.error) std::abort();
-  if (read.list[0] != 0) std::abort();
-  if (testing::Frames(read.list) != frames) std::abort();
+  if (!read) std::abort();
+  if (read->list[0] != 0) std::abort();
+  if (testing::Frames(read->list) != frames) std::abort();
   // The text blocks are copied from the file again, as the script receives them.
-  if (testing::Text(read.leading) != leading || testing::Text(read.trailing) != trailing) {
+  if (testing::Text(read->leading) != leading || testing::Text(read->trailing) != trailing) {
     std::abort();
   }
   return 0;

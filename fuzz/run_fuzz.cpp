@@ -7,23 +7,41 @@
 #include <vector>
 
 #include "engine/conversion.h"
+#include "engine/option_table.h"
 #include "engine/test_support.h"
 
+namespace {
+
+using namespace snipforge;
+
+// The rows the target sets, in the table's order: every text that names no file, and every
+// check box.
+constexpr std::size_t Count(bool boxes) {
+  std::size_t count = 0;
+  for (const Option& option : kOptions) {
+    if (option.kind == OptionKind::kCheckBox ? boxes : (!boxes && !option.path)) ++count;
+  }
+  return count;
+}
+constexpr std::size_t kTexts = Count(false);
+constexpr std::size_t kBoxes = Count(true);
+constexpr std::size_t kBoxBytes = (kBoxes + 3) / 4;  // two bits a box
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace snipforge;
-  // Fields separated by byte 0x1F: the input file, then the option texts in a fixed order;
-  // the first byte holds the four check boxes, two bits each.
-  if (size == 0) return 0;
-  const unsigned boxes = data[0];
+  // The check boxes' bytes, two bits a box (3 is no value a box has); then fields separated
+  // by byte 0x1F: the input file, then the option texts.
+  if (size < kBoxBytes) return 0;
   std::vector<std::string> fields(1);
-  for (std::size_t i = 1; i < size; ++i) {
+  for (std::size_t i = kBoxBytes; i < size; ++i) {
     if (data[i] == 0x1F) {
       fields.emplace_back();
     } else {
       fields.back() += static_cast<char>(data[i]);
     }
   }
-  fields.resize(11);
+  fields.resize(1 + kTexts);
 
   const auto folder = testing::ProcessTempDir() / "run";
   std::filesystem::remove_all(folder);
@@ -33,18 +51,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   controls.tOutput = (folder / "out.avs").string();
   testing::WriteFile(controls.tInput, fields[0]);
   testing::WriteFile(controls.tOutput, "old script");
-  std::string* options[] = {&controls.tAppendBeforeBad, &controls.tAppendBeforeGood,
-                            &controls.tAppendtoBad,     &controls.tAppendToGood,
-                            &controls.tMinLength,       &controls.tNumberOfBlack,
-                            &controls.tNumberofGood,    &controls.tOffsetAfter,
-                            &controls.tOffsetBefore,    &controls.tExcludeOffset};
-  for (std::size_t i = 0; i < std::size(options); ++i) {
-    if (!fields[i + 1].empty()) *options[i] = fields[i + 1];
+  std::size_t text = 0;
+  std::size_t box = 0;
+  for (const Option& option : kOptions) {
+    if (option.kind == OptionKind::kCheckBox) {
+      const unsigned bits = data[box / 4] >> (2 * (box % 4));
+      controls.*option.check = static_cast<int>(bits & 3u);
+      ++box;
+    } else if (!option.path) {
+      if (const std::string& field = fields[1 + text++]; !field.empty()) {
+        controls.*option.text = field;
+      }
+    }
   }
-  controls.chIncludeFramenumber = static_cast<int>(boxes & 3u);
-  controls.chIncText = static_cast<int>((boxes >> 2) & 3u);
-  controls.chOutputBadFrames = static_cast<int>((boxes >> 4) & 3u);
-  controls.chOutputGoodFrames = static_cast<int>((boxes >> 6) & 3u);
 
   const RunOutcome outcome = RunConversion(controls);
   std::size_t files = 0;
