@@ -245,11 +245,6 @@ void NormaliseFrameList(FrameList& list) {
   RebuildFrameList(list, CollapseDuplicates(list));
 }
 
-std::int32_t RunLength(const FrameList& list, std::int32_t r) {
-  const Run run = RunAround(list, r);
-  return run.last - run.first + 1;
-}
-
 std::int32_t RunLengthCursor::RunLength(std::int32_t r) {
   if (first_ == 0 || r > last_) {
     const Run run = RunAround(list_, r);

@@ -117,16 +117,14 @@ void SortFrames(FrameList& list);
 // Sorts the list and drops repeats: afterwards slots 1 to n are strictly ascending. Needs n >= 1.
 void NormaliseFrameList(FrameList& list);
 
-// The length of the run of consecutive frame numbers (each one more than the one before) that
-// contains slot r, counting slots 1 to n only. Needs 1 <= r <= n.
-[[nodiscard]] std::int32_t RunLength(const FrameList& list, std::int32_t r);
-
-// RunLength for slots asked in ascending order, at a cost linear in the whole list: the bounds
-// of the current run are kept, so each run is walked once.
+// The lengths of the runs of consecutive frame numbers (each one more than the one before),
+// asked for slots in ascending order at a cost linear in the whole list: the bounds of the
+// current run are kept, so each run is walked once.
 class RunLengthCursor {
  public:
   explicit RunLengthCursor(const FrameList& list) : list_(list) {}
-  // As RunLength(list, r); r must not be smaller than in the previous call.
+  // The length of the run that contains slot r, counting slots 1 to n only. Needs 1 <= r <= n,
+  // and r not smaller than in the previous call.
   [[nodiscard]] std::int32_t RunLength(std::int32_t r);
 
  private:

@@ -35,31 +35,6 @@ std::size_t SkipDigits(std::string_view t, std::size_t i) {
 // a number even when it is not one yet.
 enum class NumberFit { kNone, kStart, kWhole };
 
-NumberFit FitNumberText(std::string_view t) noexcept {
-  std::size_t i = 0;
-  while (i < t.size() && IsBlank(t[i])) ++i;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  const std::size_t integerEnd = SkipDigits(t, i);
-  std::size_t mantissaDigits = integerEnd - i;
-  i = integerEnd;
-  if (i < t.size() && t[i] == '.') {
-    const std::size_t fractionEnd = SkipDigits(t, i + 1);
-    mantissaDigits += fractionEnd - (i + 1);
-    i = fractionEnd;
-  }
-  if (i == t.size()) return mantissaDigits > 0 ? NumberFit::kWhole : NumberFit::kStart;
-  if (mantissaDigits == 0) return NumberFit::kNone;
-  if (t[i] == 'e' || t[i] == 'E') {
-    ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    const std::size_t exponentEnd = SkipDigits(t, i);
-    if (exponentEnd == i) return i == t.size() ? NumberFit::kStart : NumberFit::kNone;
-    i = exponentEnd;
-  }
-  while (i < t.size() && IsBlank(t[i])) ++i;
-  return i == t.size() ? NumberFit::kWhole : NumberFit::kNone;
-}
-
 // A number text taken apart: its sign, the digits before and after the point, and the
 // exponent, held to a bound far beyond any double so that it cannot overflow.
 struct Decimal {
@@ -78,28 +53,45 @@ struct Decimal {
   }
 };
 
-std::optional<Decimal> TakeApart(std::string_view text) {
-  if (!IsNumberText(text)) return std::nullopt;
+// The one walk of the number grammar: how far the text follows it, and its parts as far as it
+// does.
+NumberFit WalkNumberText(std::string_view t, Decimal& number) noexcept {
   constexpr std::int64_t kBound = 1'000'000'000'000;
-  const std::string_view t = TrimBlanks(text);
-  Decimal number;
   std::size_t i = 0;
-  if (t[i] == '+' || t[i] == '-') number.negative = t[i++] == '-';
+  while (i < t.size() && IsBlank(t[i])) ++i;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) number.negative = t[i++] == '-';
   const std::size_t integerEnd = SkipDigits(t, i);
   number.integer = t.substr(i, integerEnd - i);
   i = integerEnd;
   if (i < t.size() && t[i] == '.') {
     const std::size_t fractionEnd = SkipDigits(t, i + 1);
-    number.fraction = t.substr(i + 1, fractionEnd - i - 1);
+    number.fraction = t.substr(i + 1, fractionEnd - (i + 1));
     i = fractionEnd;
   }
-  if (i < t.size()) {  // the exponent
+  const bool digits = number.DigitCount() > 0;
+  if (i == t.size()) return digits ? NumberFit::kWhole : NumberFit::kStart;
+  if (!digits) return NumberFit::kNone;
+  if (t[i] == 'e' || t[i] == 'E') {
     ++i;
-    const bool negative = t[i] == '-';
-    if (t[i] == '+' || t[i] == '-') ++i;
-    for (; i < t.size(); ++i) number.exponent = std::min(number.exponent * 10 + (t[i] - '0'), kBound);
+    bool negative = false;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
+    const std::size_t exponentEnd = SkipDigits(t, i);
+    if (exponentEnd == i) return i == t.size() ? NumberFit::kStart : NumberFit::kNone;
+    for (; i < exponentEnd; ++i) number.exponent = std::min(number.exponent * 10 + (t[i] - '0'), kBound);
     if (negative) number.exponent = -number.exponent;
   }
+  while (i < t.size() && IsBlank(t[i])) ++i;
+  return i == t.size() ? NumberFit::kWhole : NumberFit::kNone;
+}
+
+NumberFit FitNumberText(std::string_view t) noexcept {
+  Decimal ignored;
+  return WalkNumberText(t, ignored);
+}
+
+std::optional<Decimal> TakeApart(std::string_view text) {
+  Decimal number;
+  if (WalkNumberText(text, number) != NumberFit::kWhole) return std::nullopt;
   return number;
 }
 

@@ -1,0 +1,148 @@
+#include "window/win32/form1.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/test_support.h"
+#include "window/testing/fake_desktop.h"
+#include "window/win32/win32_desktop.h"
+
+namespace snipforge {
+namespace {
+
+using testing::FakeDesktop;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+class Win32Form1Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form_ = std::make_unique<Form1>(desktop_, std::nullopt, std::nullopt, false);
+    ShowWindow(form_->window(), SW_SHOW);
+    SetForegroundWindow(form_->window());
+    Pump();
+  }
+
+  // Handles the messages waiting, as the program's message loop does.
+  void Pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (IsDialogMessageW(form_->window(), &message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  HWND Control(const char* name) const { return form_->Control(name); }
+  std::string Text(const char* name) const {
+    wchar_t text[1024] = {};
+    GetWindowTextW(Control(name), text, 1024);
+    return Narrow(text);
+  }
+  void Type(const char* name, const std::string& text) {
+    SetWindowTextW(Control(name), Wide(text).c_str());
+    Pump();
+  }
+  std::string Focused() const {
+    const HWND focus = GetFocus();
+    for (const ControlSpec& spec : kControls) {
+      if (form_->Control(spec.name) == focus) return std::string(spec.name);
+    }
+    return "(none)";
+  }
+
+  FakeDesktop desktop_;
+  std::unique_ptr<Form1> form_;
+};
+
+TEST_F(Win32Form1Test, StartsWithTheStartValuesCaptionsAndTheFocusOrder) {
+  wchar_t title[64] = {};
+  GetWindowTextW(form_->window(), title, 64);
+  EXPECT_EQ(Narrow(title), "Snipforge ver 0.06");
+  EXPECT_EQ(form_->Values(), ControlValues{});
+  EXPECT_EQ(Text("tNumberofGood"), "3");
+  EXPECT_EQ(Text("chOutputGoodFrames"), "Output Goodframes");
+  EXPECT_EQ(SendMessageW(Control("chOutputGoodFrames"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(GetWindowLongW(Control("chIncText"), GWL_STYLE) & BS_TYPEMASK, BS_3STATE);
+  EXPECT_EQ(Focused(), "tInput");
+  // Tab visits the controls in the focus order; Open folder waits for a script.
+  std::vector<std::string> visited;
+  HWND at = Control("tInput");
+  for (std::size_t i = 0; i + 1 < kFocusOrder.size(); ++i) {
+    const HWND next = GetNextDlgTabItem(form_->window(), at, FALSE);
+    if (next == at) break;
+    at = next;
+    for (const ControlSpec& spec : kControls) {
+      if (form_->Control(spec.name) == at) visited.emplace_back(spec.name);
+    }
+  }
+  std::vector<std::string> expected;
+  for (std::size_t i = 1; i + 1 < kFocusOrder.size(); ++i) {
+    expected.emplace_back(kControls[kFocusOrder[i]].name);
+  }
+  EXPECT_EQ(visited, expected);
+}
+
+TEST_F(Win32Form1Test, TheControlsStandWhereTheLayoutPutsThem) {
+  const FormLayout& layout = form_->layout();
+  EXPECT_GE(layout.scale, 1.0);
+  for (std::size_t i = 0; i < kControls.size(); ++i) {
+    RECT rect{};
+    GetWindowRect(form_->Control(kControls[i].name), &rect);
+    MapWindowPoints(nullptr, GetParent(form_->Control(kControls[i].name)),
+                    reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(rect.top, layout.rects[i].top) << kControls[i].name;
+    EXPECT_EQ(rect.bottom - rect.top, layout.rects[i].height) << kControls[i].name;
+  }
+}
+
+TEST_F(Win32Form1Test, InputBringsOutputAndTheCheckReturnsTheFocusWithTheTextSelected) {
+  Type("tInput", "C:\\clips\\bad.txt");
+  EXPECT_EQ(Text("tOutput"), "C:\\clips\\bad.avs");
+
+  Type("tMinLength", "7a");
+  SetFocus(Control("tMinLength"));
+  SetFocus(Control("tOffsetBefore"));
+  Pump();
+  EXPECT_EQ(desktop_.messages, std::vector<std::string>{"ENTER a valid number"});
+  EXPECT_EQ(Focused(), "tMinLength");
+  DWORD start = 1;
+  DWORD end = 0;
+  SendMessageW(Control("tMinLength"), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 2u);
+
+  // A click on a check box goes through the logic: greyed becomes checked, checked unchecked.
+  SendMessageW(Control("chIncText"), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(form_->Values().chIncText, 1);
+  EXPECT_EQ(SendMessageW(Control("chIncText"), BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+TEST_F(Win32Form1Test, StartWritesTheScriptAndTheStatusLineSaysWhatItDid) {
+  TempDir dir;
+  WriteFile(dir.File("frames.txt"), "clip\n10\n11\n");
+  Type("tInput", dir.File("frames.txt"));
+  Type("tOffsetBefore", "2");
+  SendMessageW(Control("cStartConv"), BM_CLICK, 0, 0);
+  EXPECT_FALSE(IsWindowEnabled(GetParent(Control("tInput")))) << "no input while it runs";
+  for (int i = 0; i < 2000 && form_->running(); ++i) {
+    Pump();
+    Sleep(5);
+  }
+  Pump();
+  EXPECT_TRUE(IsWindowEnabled(GetParent(Control("tInput"))));
+  EXPECT_EQ(ReadFile(dir.File("frames.avs")), "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 12,0)\r\n");
+  EXPECT_EQ(Text("lStatus"), "Wrote frames.avs: good part in 2 trims, 4 frames cut");
+  EXPECT_TRUE(IsWindowEnabled(Control("cOpenFolder")));
+  EXPECT_TRUE(desktop_.messages.empty());
+}
+
+}  // namespace
+}  // namespace snipforge

@@ -1,0 +1,140 @@
+#include "window/win32/win32_desktop.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "window/win32/resources.h"
+
+namespace snipforge {
+namespace {
+
+// Room for any path, the long form included.
+constexpr DWORD kPathRoom = 32768;
+
+// The filter list of a common dialog: each entry's name and patterns, NUL after each, and a
+// second NUL at the end. "*" lists every file, also names without a point.
+std::wstring FilterList(const std::vector<FileFilter>& filters) {
+  std::wstring list;
+  for (const FileFilter& filter : filters) {
+    list += Wide(filter.name);
+    list += L'\0';
+    std::wstring patterns = Wide(filter.patterns);
+    for (wchar_t& c : patterns) {
+      if (c == L' ') c = L';';
+    }
+    list += patterns;
+    list += L'\0';
+  }
+  list += L'\0';
+  return list;
+}
+
+}  // namespace
+
+std::wstring Wide(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
+                      nullptr, nullptr);
+  return narrow;
+}
+
+std::optional<std::string> Win32Desktop::ChooseFileToOpen(const FileDialog& dialog) {
+  const std::wstring filters = FilterList(dialog.filters);
+  const std::wstring folder = Wide(dialog.folder);
+  std::vector<wchar_t> file(kPathRoom, L'\0');
+  OPENFILENAMEW request{};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = owner_;
+  request.lpstrFilter = filters.c_str();
+  request.nFilterIndex = 1;
+  request.lpstrFile = file.data();
+  request.nMaxFile = kPathRoom;
+  request.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  // Only an existing file, long names; the dialog leaves the working folder as it was.
+  request.Flags = OFN_FILEMUSTEXIST | OFN_LONGNAMES | OFN_EXPLORER | OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameW(&request)) return std::nullopt;
+  return Narrow(file.data());
+}
+
+std::optional<std::string> Win32Desktop::ChooseFileToSave(const FileDialog& dialog) {
+  const std::wstring filters = FilterList(dialog.filters);
+  const std::wstring folder = Wide(dialog.folder);
+  std::vector<wchar_t> file(kPathRoom, L'\0');
+  const std::wstring name = Wide(dialog.name).substr(0, kPathRoom - 1);
+  std::copy(name.begin(), name.end(), file.begin());
+  OPENFILENAMEW request{};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = owner_;
+  request.lpstrFilter = filters.c_str();
+  request.nFilterIndex = 1;
+  request.lpstrFile = file.data();
+  request.nMaxFile = kPathRoom;
+  request.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  // Asks before an existing file is chosen, refuses a read-only one or a write-protected folder.
+  request.Flags = OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN | OFN_LONGNAMES | OFN_EXPLORER |
+                  OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+  if (!GetSaveFileNameW(&request)) return std::nullopt;
+  return Narrow(file.data());
+}
+
+void Win32Desktop::ShowMessage(const std::string& text) {
+  MessageBoxW(owner_, Wide(text).c_str(), L"Snipforge", MB_OK);
+}
+
+bool Win32Desktop::Ask(const std::string& question) {
+  const std::wstring text = Wide(question);
+  // A task dialog lets Escape mean No; a message box with Yes and No has no way to cancel.
+  using TaskDialogFunction = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+  if (const HMODULE controls = GetModuleHandleW(L"comctl32.dll")) {
+    if (const auto taskDialog = reinterpret_cast<TaskDialogFunction>(
+            reinterpret_cast<void*>(GetProcAddress(controls, "TaskDialogIndirect")))) {
+      TASKDIALOGCONFIG config{};
+      config.cbSize = sizeof config;
+      config.hwndParent = owner_;
+      config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION;
+      config.dwCommonButtons = TDCBF_YES_BUTTON | TDCBF_NO_BUTTON;
+      config.pszWindowTitle = L"Snipforge";
+      config.pszMainIcon = TD_WARNING_ICON;
+      config.pszContent = text.c_str();
+      config.nDefaultButton = IDNO;
+      int button = IDNO;
+      if (SUCCEEDED(taskDialog(&config, &button, nullptr, nullptr))) return button == IDYES;
+    }
+  }
+  return MessageBoxW(owner_, text.c_str(), L"Snipforge",
+                     MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
+}
+
+void Win32Desktop::ShowAbout(const std::string& text) {
+  const std::wstring wide = Wide(text);
+  MSGBOXPARAMSW box{};
+  box.cbSize = sizeof box;
+  box.hwndOwner = owner_;
+  box.hInstance = GetModuleHandleW(nullptr);
+  box.lpszText = wide.c_str();
+  box.lpszCaption = L"About Snipforge";
+  box.dwStyle = MB_OK | MB_USERICON;
+  box.lpszIcon = MAKEINTRESOURCEW(kProgramIcon);
+  MessageBoxIndirectW(&box);
+}
+
+void Win32Desktop::OpenFolder(const std::string& path) {
+  ShellExecuteW(owner_, L"open", Wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace snipforge

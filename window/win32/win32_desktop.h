@@ -1,0 +1,35 @@
+// The desktop's own dialogs for the Win32 window: the common file dialogs, message boxes, the
+// question before a file is replaced, the About box and Explorer. Texts are UTF-8 inside and
+// UTF-16 at every call, and always plain text.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "window/logic/desktop.h"
+
+namespace snipforge {
+
+// UTF-8 to UTF-16 and back, never through the ANSI code page.
+[[nodiscard]] std::wstring Wide(std::string_view text);
+[[nodiscard]] std::string Narrow(std::wstring_view text);
+
+class Win32Desktop final : public Desktop {
+ public:
+  // The window the dialogs belong to.
+  void SetOwner(HWND owner) { owner_ = owner; }
+
+  std::optional<std::string> ChooseFileToOpen(const FileDialog& dialog) override;
+  std::optional<std::string> ChooseFileToSave(const FileDialog& dialog) override;
+  void ShowMessage(const std::string& text) override;
+  bool Ask(const std::string& question) override;
+  void ShowAbout(const std::string& text) override;
+  void OpenFolder(const std::string& path) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+}  // namespace snipforge
