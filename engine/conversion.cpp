@@ -37,7 +37,7 @@ Failure PathRefused(const std::string& path, std::error_code error, bool output)
   if (error == std::errc::is_a_directory) return InvalidFilename(name + ": a folder");
   if (error == FileRefusal::kNotRegularFile) return InvalidFilename(name + ": not a regular file");
   if (error == FileRefusal::kForeignLink) {
-    return InvalidFilename(name + ": a link that belongs to another user");
+    return InvalidFilename(name + ": its path goes through a link that belongs to another user");
   }
   return Fail((output ? "cannot write " : "cannot read ") + name + ": " + error.message());
 }

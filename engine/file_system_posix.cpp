@@ -30,7 +30,8 @@ class FileRefusalCategory : public std::error_category {
   [[nodiscard]] std::string message(int value) const override {
     switch (static_cast<FileRefusal>(value)) {
       case FileRefusal::kNotRegularFile: return "it is not a regular file";
-      case FileRefusal::kForeignLink: return "it is a link that belongs to another user";
+      case FileRefusal::kForeignLink:
+        return "its path goes through a link that belongs to another user";
       case FileRefusal::kExists: return "it exists";
       case FileRefusal::kChanged: return "another file has taken its place meanwhile";
       case FileRefusal::kInUse: return "another program has it open; close it there and try again";

@@ -5,7 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "window/qt/qt_test_support.h"
+#include "window/testing/qt_test_support.h"
 
 namespace snipforge {
 namespace {

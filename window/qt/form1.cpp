@@ -229,13 +229,28 @@ void Form1::LayOut() {
   Place(std::max(content_->width(), layout_.width));
   // The window opens at its laid-out size, or at the screen's when that is smaller, and
   // scrolls then.
-  QSize size(layout_.width, layout_.height);
-  if (const QScreen* screen = this->screen()) {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    size = size.boundedTo(screen->availableGeometry().size() - frame);
-  }
-  resize(size);
+  resize(layout_.width, layout_.height);
+  FitScreen();
   layingOut_ = false;
+}
+
+void Form1::FitScreen() {
+  const QScreen* screen = this->screen();
+  if (screen == nullptr) return;
+  const QRect room = screen->availableGeometry();
+  const QSize frame = frameGeometry().size() - geometry().size();
+  const QSize fitting = size().boundedTo(room.size() - frame);
+  if (fitting != size()) resize(fitting);
+  QPoint at = frameGeometry().topLeft();
+  at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - frameGeometry().width())));
+  at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - frameGeometry().height())));
+  if (at != frameGeometry().topLeft()) move(at);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The window manager's frame is known only once the window is shown.
+  QTimer::singleShot(0, this, &Form1::FitScreen);
 }
 
 void Form1::Place(int contentWidth) {

@@ -49,6 +49,7 @@ class Form1 : public QWidget {
 
  protected:
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -58,6 +59,8 @@ class Form1 : public QWidget {
  private:
   void BuildControls();
   void LayOut();
+  // Keeps the window with its frame within the screen's available area.
+  void FitScreen();
   void Place(int contentWidth);
   // Shows the logic's values in the controls that do not hold them yet.
   void ShowValues();

@@ -21,7 +21,7 @@
 
 #include "window/qt/check_box.h"
 #include "window/qt/gap_label.h"
-#include "window/qt/qt_test_support.h"
+#include "window/testing/qt_test_support.h"
 #include "window/testing/fake_desktop.h"
 
 namespace snipforge {

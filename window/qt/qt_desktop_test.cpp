@@ -21,7 +21,7 @@
 #include <functional>
 #include <string>
 
-#include "window/qt/qt_test_support.h"
+#include "window/testing/qt_test_support.h"
 
 namespace snipforge {
 namespace {

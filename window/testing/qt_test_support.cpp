@@ -1,4 +1,4 @@
-#include "window/qt/qt_test_support.h"
+#include "window/testing/qt_test_support.h"
 
 #include <QDir>
 #include <QFile>
