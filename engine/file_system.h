@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace snipforge {
 
@@ -121,6 +122,9 @@ class ResolvedPath {
   Handle folder_;
   std::string name_;
   std::string native_;
+  // Windows: the other folders on the way, from the root, held open so that none of them can be
+  // renamed or replaced while the path is in use (the system has no openat).
+  std::vector<Handle> held_;
 };
 
 // A regular file opened once for reading; every read names its offset, so two passes over it
