@@ -235,7 +235,6 @@ TEST_F(CommandLineTest, StandardInputAndOutputStandForFiles) {
   const Result result = Run({"--include-text", "-o", "-", "-"}, pipe[0], output);
   ::close(pipe[0]);
   ::close(output);
-  output.reset();
   EXPECT_EQ(result.status, kAllConverted) << result.errors;
   EXPECT_EQ(ReadFile(In("stdout")), "clip one\r\nnote\r\n" + std::string(kScript) + "end\r\n");
 
