@@ -24,9 +24,6 @@ HKEY HiveOf(const StoreLocation& store) {
   return store.owner == StoreOwner::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-std::string HiveName(const StoreLocation& store) {
-  return store.owner == StoreOwner::kMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
-}
 
 // UTF-8 as UTF-16; bytes that are no UTF-8 become U+FFFD.
 std::wstring Wide(std::string_view text) {
@@ -55,11 +52,15 @@ std::string Reason(LSTATUS status) {
 }
 
 Failure CannotSave(const StoreLocation& store, const std::string& reason) {
-  return Fail("cannot save the settings in " + HiveName(store) + "\\" + store.path + ": " +
-              reason);
+  return Fail("cannot save the settings in " + StoreName(store) + ": " + reason);
 }
 
 }  // namespace
+
+std::string StoreName(const StoreLocation& store) {
+  return (store.owner == StoreOwner::kMachine ? "HKEY_LOCAL_MACHINE\\" : "HKEY_CURRENT_USER\\") +
+         store.path;
+}
 
 std::optional<StoredValues> ReadStore(const StoreLocation& store) {
   HKEY key = nullptr;
