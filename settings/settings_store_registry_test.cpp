@@ -71,5 +71,19 @@ TEST_F(RegistrySettingsTest, TheUsersValuesWinOverTheMachineWideOnesWhichFillThe
   EXPECT_EQ(Load(plain_), expected);
 }
 
+TEST_F(RegistrySettingsTest, APlainUsersSaveToTheMachineWideKeyFailsAndSaysWhere) {
+  HKEY probe = nullptr;
+  const std::wstring key(key_.begin(), key_.end());
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &probe, nullptr) == ERROR_SUCCESS) {
+    RegCloseKey(probe);
+    GTEST_SKIP() << "HKLM's real permissions: this program may write HKEY_LOCAL_MACHINE (wine "
+                    "lets every user, Windows an elevated program)";
+  }
+  const Status saved = WriteStore(elevated_.machine, {});
+  EXPECT_EQ(saved.error(),
+            "cannot save the settings in HKEY_LOCAL_MACHINE\\" + key_ + ": Permission denied");
+}
+
 }  // namespace
 }  // namespace snipforge
