@@ -21,8 +21,8 @@ bool TakesValue(std::string_view argument) {
   });
 }
 
-// The files that `pattern` matches, sorted as Explorer lists them (ignoring case); nothing when
-// it has no wildcard in its last name or matches no file.
+// The files that `pattern` matches, sorted by name ignoring case; nothing when it has no
+// wildcard in its last name or matches no file.
 std::vector<std::string> Matches(const std::string& pattern) {
   const std::string_view last = LastNameOf(pattern);
   if (last.find_first_of("*?") == std::string_view::npos) return {};
@@ -33,7 +33,9 @@ std::vector<std::string> Matches(const std::string& pattern) {
                                          FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) return {};
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      names.emplace_back(found.cFileName);
+    }
   } while (FindNextFileW(search, &found));
   FindClose(search);
   std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {

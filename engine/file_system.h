@@ -53,7 +53,7 @@ class Handle {
 // What tells one file from every other on the machine, however it is reached: through a link,
 // a hard link or another name (the device and the inode; on Windows the volume and file index),
 // and from a later file that reuses its inode number (the time it was born, where the file
-// system keeps it).
+// system keeps it; on Windows the file index's sequence number tells them apart).
 struct FileId {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
