@@ -244,8 +244,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocatio
     const LoadedSettings loaded = LoadSettings(stores);
     if (!loaded.anyStoreRead) {
       console.errors << "snipforge-convert: --stored: no stored values could be read from "
-                     << EscapeControlCharacters(stores.user.path) << " or "
-                     << EscapeControlCharacters(stores.machine.path)
+                     << EscapeControlCharacters(StoreName(stores.user)) << " or "
+                     << EscapeControlCharacters(StoreName(stores.machine))
                      << "; the window's start values are used\n";
     }
     for (const StoredText& stored : loaded.texts) {

@@ -10,7 +10,9 @@
 
 #include "engine/test_support.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -243,8 +245,44 @@ TEST_F(CommandLineTest, StandardInputAndOutputStandForFiles) {
   EXPECT_EQ(none.errors, "-: no frame numbers in standard input\n");
   EXPECT_FALSE(fs::exists(In("piped.avs")));
 }
+#else
+TEST_F(CommandLineTest, StandardInputAndOutputStandForFiles) {
+  const auto pipeHolding = [](const std::string& bytes) {
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 1 << 16));
+    DWORD written = 0;
+    EXPECT_TRUE(bytes.empty() || ::WriteFile(writeEnd, bytes.data(),
+                                           static_cast<DWORD>(bytes.size()), &written, nullptr));
+    CloseHandle(writeEnd);
+    return Handle(readEnd);
+  };
+  const Handle input = pipeHolding(kList);
+  Handle output(CreateFileW(testing::PathOf(In("stdout")).c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_NE(output.get(), INVALID_HANDLE_VALUE);
+  const Result result = Run({"--include-text", "-o", "-", "-"}, input.get(), output.get());
+  output.reset();
+  EXPECT_EQ(result.status, kAllConverted) << result.errors;
+  EXPECT_EQ(ReadFile(In("stdout")), "clip one\r\nnote\r\n" + std::string(kScript) + "end\r\n");
+
+  // A list from standard input into a file; an empty input has no frame numbers, and its copy
+  // goes with it (other tests may add their own folders to the temporary folder meanwhile).
+  const auto copies = [] {
+    std::vector<std::string> names = TempDir::NamesIn(fs::temp_directory_path());
+    std::erase_if(names, [](const std::string& name) { return !name.starts_with(".snipforge-"); });
+    return names;
+  };
+  const std::vector<std::string> before = copies();
+  const Handle empty = pipeHolding("");
+  const Result none = Run({"-o", "@piped.avs", "-"}, empty.get());
+  EXPECT_EQ(none.errors, "-: no frame numbers in standard input\n");
+  EXPECT_FALSE(fs::exists(In("piped.avs")));
+  EXPECT_EQ(copies(), before);
+}
 #endif
 
+#ifndef _WIN32  // the store is a file here; on Windows the registry (settings tests)
 TEST_F(CommandLineTest, StoredStartsFromTheWindowsStoredValuesAndTheCommandLineWins) {
   fs::create_directory(In("user"));
   fs::permissions(In("user"), fs::perms::owner_all);
@@ -284,6 +322,7 @@ TEST_F(CommandLineTest, StoredStartsFromTheWindowsStoredValuesAndTheCommandLineW
   EXPECT_EQ(Run({"--stored", "@good.txt"}).status, kAllConverted);
   EXPECT_FALSE(fs::exists(stores_.user.path)) << "reading the store creates none";
 }
+#endif
 
 TEST_F(CommandLineTest, HelpNamesEachOptionsLabelTipAndDefaultAndVersionIsOneLine) {
   const Result help = Run({"-h"});

@@ -18,6 +18,7 @@
 int wmain(int argc, wchar_t* argv[]) {
   SetConsoleOutputCP(CP_UTF8);
   _setmode(_fileno(stdout), _O_BINARY);  // a script on standard output keeps its CR LF
+  _setmode(_fileno(stderr), _O_BINARY);  // messages end in LF, as --help on standard output
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(snipforge::Utf8(argv[i]));
   arguments = snipforge::ExpandWildcards(arguments);

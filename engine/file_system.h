@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace snipforge {
 
@@ -52,7 +53,7 @@ class Handle {
 // What tells one file from every other on the machine, however it is reached: through a link,
 // a hard link or another name (the device and the inode; on Windows the volume and file index),
 // and from a later file that reuses its inode number (the time it was born, where the file
-// system keeps it).
+// system keeps it; on Windows the file index's sequence number tells them apart).
 struct FileId {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -121,6 +122,9 @@ class ResolvedPath {
   Handle folder_;
   std::string name_;
   std::string native_;
+  // Windows: the other folders on the way, from the root, held open so that none of them can be
+  // renamed or replaced while the path is in use (the system has no openat).
+  std::vector<Handle> held_;
 };
 
 // A regular file opened once for reading; every read names its offset, so two passes over it

@@ -1,8 +1,11 @@
 #include "engine/file_system.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <functional>
@@ -20,7 +23,9 @@ using testing::TempDir;
 using testing::WriteFile;
 
 constexpr fs::perms k0640 = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+#ifndef _WIN32
 constexpr uid_t kNobody = 65534;
+#endif
 
 // Writes "new" through a replacement file for `path`; the error of the first step that failed.
 // `meanwhile` runs between creating the file and committing it.
@@ -40,6 +45,9 @@ FileId IdOf(const std::string& path) {
 }
 
 TEST(ReplacementFileTest, ReplacesTheFileALinkNamesKeepingItsMode) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links: wine 8 makes none (file_system_windows_test.cpp has the rest)";
+#endif
   for (const bool unnamed : {true, false}) {
     TempDir dir;
     WriteFile(dir.File("fresh"), "");
@@ -82,8 +90,16 @@ TEST(ReplacementFileTest, ReplacesTheFileALinkNamesKeepingItsMode) {
 TEST(ReplacementFileTest, ReplacesOnlyWhatThePolicyAllows) {
   const auto putOther = [](const std::string& path) {
     return [path] {
+#ifdef _WIN32
+      // Written beside it first: under wine a file written after the old one was removed may
+      // get its inode number back, and wine gives no birth time (on NTFS the file index's
+      // sequence number would differ).
+      WriteFile(path + ".other", "other");
+      fs::rename(testing::PathOf(path + ".other"), testing::PathOf(path));
+#else
       fs::remove(path);
       WriteFile(path, "other");
+#endif
     };
   };
   for (const bool unnamed : {true, false}) {
@@ -124,6 +140,7 @@ TEST(ReplacementFileTest, ReplacesOnlyWhatThePolicyAllows) {
   }
 }
 
+#ifndef _WIN32
 TEST(ReplacementFileTest, AReplacedFileLendsItsModeOnlyWhenItIsTheUsersOwn) {
   TempDir dir;
   const std::string path = dir.File("out.avs");
@@ -152,12 +169,16 @@ TEST(ReplacementFileTest, AReplacedFileLendsItsModeOnlyWhenItIsTheUsersOwn) {
   }
 }
 
+#endif
+
 TEST(ResolvedPathTest, WalksThePathNameByName) {
   TempDir dir;
   fs::create_directories(dir.path() / "a" / "b");
   WriteFile(dir.File("a/file"), "");
+#ifndef _WIN32
   fs::create_symlink(dir.File("a/b"), dir.File("tob"));
   fs::create_symlink("loop", dir.File("loop"));
+#endif
   const struct {
     std::string path;
     std::error_code error;
@@ -165,14 +186,18 @@ TEST(ResolvedPathTest, WalksThePathNameByName) {
     std::string name;
   } cases[] = {
       {"a/b/out.avs", {}, "a/b", "out.avs"},
+#ifndef _WIN32
       {"tob/out.avs", {}, "a/b", "out.avs"},
       // ".." after a link goes to the parent of the folder the link reached.
       {"tob/../out.avs", {}, "a", "out.avs"},
+#endif
       {"a/b/", {}, "a/b", "."},
       {"a/./b/..", {}, "a", "."},
       {"missing/out.avs", std::make_error_code(std::errc::no_such_file_or_directory), "", ""},
       {"a/file/out.avs", std::make_error_code(std::errc::not_a_directory), "", ""},
+#ifndef _WIN32
       {"loop/out.avs", std::make_error_code(std::errc::too_many_symbolic_link_levels), "", ""},
+#endif
   };
   for (const auto& c : cases) {
     ResolvedPath resolved;
@@ -185,6 +210,9 @@ TEST(ResolvedPathTest, WalksThePathNameByName) {
   }
 }
 
+#ifndef _WIN32
+// On Windows the folders on the way cannot be renamed at all meanwhile
+// (file_system_windows_test.cpp).
 TEST(ResolvedPathTest, AFolderSwappedForALinkAfterwardsDoesNotMoveTheFile) {
   TempDir dir;
   fs::create_directories(dir.path() / "scripts");
@@ -218,6 +246,7 @@ TEST(FileSystemTest, ALinkThatBelongsToAnotherUserIsNeverFollowed) {
   }
   EXPECT_EQ(ReadFile(dir.File("folder/own.txt")), "1\n");
 }
+#endif
 
 }  // namespace
 }  // namespace snipforge

@@ -27,7 +27,9 @@ std::string EscapeControlCharacters(std::string_view text) {
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     switch (c) {
+#ifndef _WIN32
       case '\\': escaped += "\\\\"; continue;
+#endif
       case '\a': escaped += "\\a"; continue;
       case '\b': escaped += "\\b"; continue;
       case '\f': escaped += "\\f"; continue;

@@ -15,7 +15,9 @@ namespace snipforge {
 [[nodiscard]] std::string FileNameForMessage(std::string_view path);
 
 // The text with every control character and backslash written C-style, as `ls -b` writes file
-// names ("\n", "\033", "\\"), so that a name cannot break a line or steer a terminal.
+// names ("\n", "\033", "\\"), so that a name cannot break a line or steer a terminal. On
+// Windows a backslash stays as it is: it separates the names of a path there, and no name can
+// hold a control character that its escape could be mistaken for.
 [[nodiscard]] std::string EscapeControlCharacters(std::string_view text);
 
 }  // namespace snipforge

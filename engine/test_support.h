@@ -21,6 +21,16 @@
 
 namespace snipforge::testing {
 
+// A path given as UTF-8, as the program takes paths on every system (std::filesystem would read
+// a std::string in the ANSI code page on Windows).
+inline std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+inline std::string Utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
 class TempDir {
  public:
   TempDir() {
@@ -37,13 +47,15 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-  [[nodiscard]] std::string File(const std::string& name) const { return (path_ / name).string(); }
+  [[nodiscard]] std::string File(const std::string& name) const {
+    return Utf8Of(path_ / PathOf(name));
+  }
   // The names of everything in the folder, sorted.
   [[nodiscard]] std::vector<std::string> Names() const { return NamesIn(path_); }
   [[nodiscard]] static std::vector<std::string> NamesIn(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-      names.push_back(entry.path().filename().string());
+      names.push_back(Utf8Of(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -60,12 +72,12 @@ inline const std::filesystem::path& ProcessTempDir() {
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

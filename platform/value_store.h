@@ -25,6 +25,10 @@ struct StoreLocation {
   StoreOwner owner = StoreOwner::kUser;
 };
 
+// How messages name the store: its file's path, or its key under the hive's name
+// ("HKEY_CURRENT_USER\Software\Snipforge").
+[[nodiscard]] std::string StoreName(const StoreLocation& store);
+
 // The values of the store; nothing when it is missing or not trusted. Opening a file never
 // follows a link at its name and never waits.
 [[nodiscard]] std::optional<StoredValues> ReadStore(const StoreLocation& store);

@@ -30,10 +30,12 @@ std::error_code Locate(const StoreLocation& store, ResolvedPath& where) {
 }
 
 Failure CannotSave(const StoreLocation& store, const std::string& reason) {
-  return Fail("cannot save the settings in " + store.path + ": " + reason);
+  return Fail("cannot save the settings in " + StoreName(store) + ": " + reason);
 }
 
 }  // namespace
+
+std::string StoreName(const StoreLocation& store) { return store.path; }
 
 std::optional<StoredValues> ReadStore(const StoreLocation& store) {
   ResolvedPath where;

@@ -1,0 +1,22 @@
+// What cmd.exe leaves to a program on Windows: the arguments, which arrive as UTF-16, taken as
+// UTF-8, and a LIST with * or ? in its last name expanded into the files that match it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace snipforge {
+
+// UTF-16 as UTF-8 (a lone surrogate becomes U+FFFD).
+[[nodiscard]] std::string Utf8(const wchar_t* text);
+// UTF-8 as UTF-16 (bytes that are no UTF-8 become U+FFFD).
+[[nodiscard]] std::wstring Wide(std::string_view text);
+
+// The arguments with each LIST whose last name holds * or ? replaced by the files that match,
+// sorted (folders left out); a LIST that matches nothing stays as it is, so that the run
+// reports it. The value of an option that takes one is never expanded, also when it holds a
+// wildcard; every argument after "--" is a LIST.
+[[nodiscard]] std::vector<std::string> ExpandWildcards(const std::vector<std::string>& arguments);
+
+}  // namespace snipforge

@@ -1,0 +1,216 @@
+// What the file calls do on Windows beyond what every system shares: Windows paths and device
+// names, attributes, read-only and open scripts, and the folders held while a script is written.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/conversion.h"
+#include "engine/file_system.h"
+#include "engine/test_support.h"
+
+namespace snipforge {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::PathOf;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+std::wstring WideOf(const std::string& utf8) { return PathOf(utf8).wstring(); }
+
+DWORD AttributesOf(const std::string& path) { return GetFileAttributesW(WideOf(path).c_str()); }
+
+TEST(WindowsPathTest, BackslashesDeviceNamesAndNamesNoFileCanHave) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "a" / "b");
+  fs::create_directories(dir.path() / PathOf("\xc3\xa9t\xc3\xa9"));
+  const std::error_code none;
+  const std::error_code device = FileRefusal::kNotRegularFile;
+  const std::error_code missing = std::make_error_code(std::errc::no_such_file_or_directory);
+  const struct {
+    std::string path;
+    std::error_code error;
+    std::string folder;  // the folder reached, relative to dir
+    std::string name;
+  } cases[] = {
+      {"a\\b\\out.avs", none, "a/b", "out.avs"},
+      {"a/b\\..\\b/out.avs", none, "a/b", "out.avs"},
+      {"a\\b\\", none, "a/b", "."},
+      {"\xc3\xa9t\xc3\xa9\\\xe6\x97\xa5\xe6\x9c\xac.avs", none, "\xc3\xa9t\xc3\xa9",
+       "\xe6\x97\xa5\xe6\x9c\xac.avs"},
+      {"a\\out.avs. ", none, "a", "out.avs"},  // Windows drops trailing points and blanks
+      {"a\\x<y>.avs", none, "a", "x<y>.avs"},  // a name no file can have is simply not there
+      {"a\\x?y\\out.avs", missing, "", ""},
+      {"a\\out.avs:stream", none, "a", "out.avs:stream"},
+      {"aux.avs", device, "", ""},
+      {"a\\NUL", device, "", ""},
+      {"a\\com1.txt", device, "", ""},
+      {"a\\Con .avs", device, "", ""},
+      {"a\\lpt9", device, "", ""},
+      {"a\\console.avs", none, "a", "console.avs"},
+      {"a\\com10.avs", none, "a", "com10.avs"},
+  };
+  for (const auto& c : cases) {
+    ResolvedPath resolved;
+    EXPECT_EQ(resolved.Resolve(dir.File(c.path)), c.error) << c.path;
+    if (c.error) continue;
+    EXPECT_EQ(resolved.name(), c.name) << c.path;
+    ResolvedPath expected;
+    ASSERT_FALSE(expected.Resolve(dir.File(c.folder) + "/")) << c.folder;
+    EXPECT_EQ(resolved.FolderId(), expected.FolderId()) << c.path;
+  }
+  // A list that no file can be, and a script that none can be.
+  InputFile input;
+  EXPECT_EQ(input.Open(dir.File("a\\x<y>.txt")), missing);
+  ReplacementFile script;
+  EXPECT_EQ(script.Create(dir.File("a\\out.avs:stream"), {}),
+            std::make_error_code(std::errc::invalid_argument));
+  EXPECT_EQ(input.Open(dir.File("a\\com1.txt")), device);
+  EXPECT_EQ(script.Create("nul", {}), device);
+}
+
+TEST(WindowsPathTest, PathsLongerThan260CharactersWork) {
+  TempDir dir;
+  const std::string folder = dir.File(std::string(120, 'x') + "\\\xc3\xa9" + std::string(120, 'y'));
+  fs::create_directories(PathOf(folder));
+  const std::string path = folder + "\\" + std::string(100, 'z') + ".avs";
+  ASSERT_GT(path.size(), 300u);
+  ReplacementFile file;
+  ASSERT_FALSE(file.Create(path, {}));
+  ASSERT_FALSE(file.Write("new"));
+  ASSERT_FALSE(file.Commit().error);
+  InputFile input;
+  ASSERT_FALSE(input.Open(path));
+  std::string read(8, '\0');
+  EXPECT_EQ(input.ReadAt(0, read.data(), read.size()).bytes, 3u);
+  EXPECT_EQ(read.substr(0, 3), "new");
+  // Listed by the system itself: GCC 12's std::filesystem cannot list a folder this deep.
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW((L"\\\\?\\" + WideOf(folder) + L"\\*").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  EXPECT_EQ(names, std::vector<std::wstring>{std::wstring(100, L'z') + L".avs"});
+}
+
+TEST(WindowsReplacementTest, AttributesCarryOverAReadOnlyOrOpenScriptIsLeftAsItIs) {
+  const DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;
+  const DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const struct {
+    std::string name;
+    DWORD attributes;  // of the old script
+    DWORD share;       // another program's sharing while it holds the script; 0: not open
+    std::error_code error;
+    DWORD kept;  // of the attributes, those the script has afterwards
+  } cases[] = {
+      {"plain", FILE_ATTRIBUTE_NORMAL, 0, {}, 0},
+      {"hidden", kHidden, 0, {}, kHidden},
+      {"hidden and system", kHiddenSystem, 0, {}, kHiddenSystem},
+      {"read-only", FILE_ATTRIBUTE_READONLY, 0, FileRefusal::kReadOnly, FILE_ATTRIBUTE_READONLY},
+      {"open, shared for reading only", FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ,
+       FileRefusal::kInUse, 0},
+      {"open, shared for reading and writing", FILE_ATTRIBUTE_NORMAL,
+       FILE_SHARE_READ | FILE_SHARE_WRITE, FileRefusal::kInUse, 0},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string path = dir.File("out.avs");
+    WriteFile(path, "old");
+    ASSERT_TRUE(SetFileAttributesW(WideOf(path).c_str(), c.attributes)) << c.name;
+    Handle holder;
+    if (c.share != 0) {
+      holder = Handle(CreateFileW(WideOf(path).c_str(), GENERIC_READ, c.share, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(holder.get() != INVALID_HANDLE_VALUE) << c.name;
+    }
+    ReplacementFile file;
+    std::error_code error = file.Create(path, {});
+    if (!error) error = file.Write("new");
+    if (!error) error = file.Commit().error;
+    EXPECT_EQ(error, c.error) << c.name;
+    holder.reset();
+    const DWORD attributes = AttributesOf(path);
+    EXPECT_EQ(attributes & (kHiddenSystem | FILE_ATTRIBUTE_READONLY), c.kept) << c.name;
+    SetFileAttributesW(WideOf(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadFile(path), c.error ? "old" : "new") << c.name;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.avs"}) << c.name;
+  }
+}
+
+TEST(WindowsReplacementTest, ARunSaysWhichScriptIsOpenOrReadOnly) {
+  TempDir dir;
+  ControlValues controls;
+  controls.tInput = dir.File("frames.txt");
+  controls.tOutput = dir.File("out.avs");
+  WriteFile(controls.tInput, "10\n");
+  WriteFile(controls.tOutput, "old");
+  {
+    const Handle holder(CreateFileW(WideOf(controls.tOutput).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(RunConversion(controls).message,
+              "cannot write out.avs: another program has it open; close it there and try again");
+  }
+  SetFileAttributesW(WideOf(controls.tOutput).c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(RunConversion(controls).message, "cannot write out.avs: it is read-only");
+  SetFileAttributesW(WideOf(controls.tOutput).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadFile(controls.tOutput), "old");
+  // A list held open by a program that shares it for reading is read as usual.
+  const Handle reader(CreateFileW(WideOf(controls.tInput).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+  EXPECT_TRUE(RunConversion(controls).ok);
+  EXPECT_EQ(ReadFile(controls.tOutput), "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n");
+}
+
+TEST(WindowsReplacementTest, NoFolderOnThePathCanBeRenamedWhileTheScriptIsWritten) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "a" / "b");
+  {
+    ReplacementFile file;
+    ASSERT_FALSE(file.Create(dir.File("a/b/out.avs"), {}));
+    ASSERT_FALSE(file.Write("new"));
+    for (const char* folder : {"a", "a/b"}) {
+      EXPECT_FALSE(MoveFileW(WideOf(dir.File(folder)).c_str(), WideOf(dir.File("moved")).c_str()))
+          << folder;
+    }
+    ASSERT_FALSE(file.Commit().error);
+  }
+  EXPECT_EQ(ReadFile(dir.File("a/b/out.avs")), "new");
+  // Released with the file: the folders may be renamed again.
+  EXPECT_TRUE(MoveFileW(WideOf(dir.File("a")).c_str(), WideOf(dir.File("moved")).c_str()));
+}
+
+TEST(WindowsReplacementTest, LinksOnThePathBelongToTheUser) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "real");
+  WriteFile(dir.File("real/frames.txt"), "1\n");
+  const std::wstring link = WideOf(dir.File("link"));
+  CreateSymbolicLinkW(link.c_str(), WideOf(dir.File("real")).c_str(),
+                      SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+  const DWORD attributes = GetFileAttributesW(link.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    GTEST_SKIP() << "symbolic links: wine 8 reports success and makes none";
+  }
+  // The user's own link is followed; what it reaches is the file itself.
+  InputFile input;
+  ASSERT_FALSE(input.Open(dir.File("link/frames.txt")));
+  InputFile real;
+  ASSERT_FALSE(real.Open(dir.File("real/frames.txt")));
+  EXPECT_EQ(input.status().id, real.status().id);
+  ReplacementFile file;
+  ASSERT_FALSE(file.Create(dir.File("link/out.avs"), {}));
+  ASSERT_FALSE(file.Write("new"));
+  ASSERT_FALSE(file.Commit().error);
+  EXPECT_EQ(ReadFile(dir.File("real/out.avs")), "new");
+}
+
+}  // namespace
+}  // namespace snipforge

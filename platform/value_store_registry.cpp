@@ -1,0 +1,118 @@
+// The settings store as a registry key, on Windows: the key's REG_SZ values under
+// HKEY_CURRENT_USER for the user's own store and HKEY_LOCAL_MACHINE for the machine-wide one.
+#include "platform/value_store.h"
+
+#include <windows.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace snipforge {
+namespace {
+
+// Bounds on what a key may make the program read: a key with thousands of values, or a value
+// of megabytes, is no store this program wrote.
+constexpr DWORD kMostValues = 1000;
+constexpr DWORD kLongestValueBytes = 4096;
+constexpr DWORD kLongestNameCharacters = 16383;  // the registry's own limit
+
+HKEY HiveOf(const StoreLocation& store) {
+  return store.owner == StoreOwner::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+
+// UTF-8 as UTF-16; bytes that are no UTF-8 become U+FFFD.
+std::wstring Wide(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string Utf8(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr,
+                                         nullptr);
+  std::string text(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
+  return text;
+}
+
+// A registry error in the words the file store uses for the same failure.
+std::string Reason(LSTATUS status) {
+  if (status == ERROR_ACCESS_DENIED) return std::generic_category().message(EACCES);
+  return std::system_category().message(static_cast<int>(status));
+}
+
+Failure CannotSave(const StoreLocation& store, const std::string& reason) {
+  return Fail("cannot save the settings in " + StoreName(store) + ": " + reason);
+}
+
+}  // namespace
+
+std::string StoreName(const StoreLocation& store) {
+  return (store.owner == StoreOwner::kMachine ? "HKEY_LOCAL_MACHINE\\" : "HKEY_CURRENT_USER\\") +
+         store.path;
+}
+
+std::optional<StoredValues> ReadStore(const StoreLocation& store) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HiveOf(store), Wide(store.path).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  StoredValues values;
+  std::vector<wchar_t> name(kLongestNameCharacters + 1);
+  std::array<BYTE, kLongestValueBytes + sizeof(wchar_t)> data{};
+  for (DWORD index = 0; index < kMostValues; ++index) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD type = REG_NONE;
+    DWORD size = kLongestValueBytes;
+    const LSTATUS status =
+        RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status == ERROR_MORE_DATA) continue;  // longer than any value the program stores
+    if (status != ERROR_SUCCESS) break;
+    if (type != REG_SZ) continue;
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+    if (!text.empty() && text.back() == L'\0') text.pop_back();  // the terminating NUL
+    values.values.emplace_back(Utf8({name.data(), nameLength}), Utf8(text));
+  }
+  RegCloseKey(key);
+  return values;
+}
+
+Status WriteStore(const StoreLocation& store, const StoredValues& values, Replace replace) {
+  if (store.path.empty()) return CannotSave(store, "it names no key");
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  const LSTATUS created =
+      RegCreateKeyExW(HiveOf(store), Wide(store.path).c_str(), 0, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, &disposition);
+  if (created != ERROR_SUCCESS) return CannotSave(store, Reason(created));
+  Status saved;
+  if (replace == Replace::kAlways) {
+    for (const auto& [name, text] : values.values) {
+      const std::wstring wide = Wide(text);
+      const LSTATUS set = RegSetValueExW(
+          key, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+          static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+      if (set != ERROR_SUCCESS) {
+        saved = CannotSave(store, Reason(set));
+        break;
+      }
+    }
+  }
+  RegCloseKey(key);
+  return saved;
+}
+
+}  // namespace snipforge

@@ -1,0 +1,93 @@
+// The registry store, on a key of its own under HKEY_CURRENT_USER that is deleted afterwards.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "platform/value_store.h"
+
+namespace snipforge {
+namespace {
+
+class RegistryStoreTest : public ::testing::Test {
+ protected:
+  ~RegistryStoreTest() override { RegDeleteTreeW(HKEY_CURRENT_USER, Key().c_str()); }
+
+  [[nodiscard]] std::wstring Key() const { return {store_.path.begin(), store_.path.end()}; }
+  // Sets a value as another program could, of any type and size.
+  void SetRaw(const wchar_t* name, DWORD type, const void* data, std::size_t size) const {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Key().c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data),
+                             static_cast<DWORD>(size)),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+
+  StoreLocation store_{"Software\\Snipforge-test-" + std::to_string(std::random_device()()),
+                       StoreOwner::kUser};
+};
+
+TEST_F(RegistryStoreTest, ValuesComeBackAsTheyWereWritten) {
+  EXPECT_FALSE(ReadStore(store_).has_value()) << "a missing key gives nothing";
+  StoredValues written;
+  std::string longest;  // 254 characters of three bytes each
+  for (int i = 0; i < 254; ++i) longest += "\xe6\x97\xa5";
+  const struct {
+    std::string name;
+    std::string text;
+    SettingValue::State state;
+  } cases[] = {
+      {"tInput", "C:\\clips\\\xc3\xa9t\xc3\xa9.txt", SettingValue::State::kFound},
+      {"tAppendBeforeBad", "", SettingValue::State::kFound},
+      {"tOutput", std::string("a\nb\0c", 5), SettingValue::State::kFound},
+      {"tAppendToGood", longest, SettingValue::State::kFound},
+      {"tAppendtoBad", longest + "x", SettingValue::State::kTooLong},
+      {"n\xc3\xa4me", "\xf0\x9f\x8e\xac", SettingValue::State::kFound},
+  };
+  for (const auto& c : cases) WriteSettingValue(written, c.name, c.text);
+  ASSERT_TRUE(WriteStore(store_, written).ok());
+  const std::optional<StoredValues> read = ReadStore(store_);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->values.size(), std::size(cases));
+  for (const auto& c : cases) {
+    const SettingValue value = ReadSettingValue(*read, c.name);
+    EXPECT_EQ(value.state, c.state) << c.name;
+    if (c.state == SettingValue::State::kFound) {
+      EXPECT_EQ(value.text, c.text) << c.name;
+    }
+  }
+}
+
+TEST_F(RegistryStoreTest, OnlyWhenMissingCreatesTheKeyAndWritesNothing) {
+  StoredValues values;
+  WriteSettingValue(values, "tMinLength", "7");
+  ASSERT_TRUE(WriteStore(store_, values, Replace::kOnlyWhenMissing).ok());
+  ASSERT_TRUE(ReadStore(store_).has_value());
+  EXPECT_TRUE(ReadStore(store_)->values.empty());
+  ASSERT_TRUE(WriteStore(store_, values).ok());
+  WriteSettingValue(values, "tMinLength", "9");
+  ASSERT_TRUE(WriteStore(store_, values, Replace::kOnlyWhenMissing).ok());
+  EXPECT_EQ(ReadSettingValue(*ReadStore(store_), "tMinLength").text, "7");
+}
+
+TEST_F(RegistryStoreTest, OnlyTextValuesOfUpTo4KiBAreRead) {
+  const std::wstring big(3000, L'x');  // 6000 bytes
+  const DWORD number = 7;
+  SetRaw(L"tNumberOfBlack", REG_DWORD, &number, sizeof number);
+  SetRaw(L"tAppendToGood", REG_SZ, big.c_str(), (big.size() + 1) * sizeof(wchar_t));
+  SetRaw(L"tAppendtoBad", REG_EXPAND_SZ, L"%PATH%", 14);
+  SetRaw(L"tMinLength", REG_SZ, L"5", 4);
+  const std::optional<StoredValues> read = ReadStore(store_);
+  ASSERT_TRUE(read.has_value());
+  ASSERT_EQ(read->values.size(), 1u);
+  EXPECT_EQ(read->values[0].first, "tMinLength");
+  EXPECT_EQ(read->values[0].second, "5");
+}
+
+}  // namespace
+}  // namespace snipforge
