@@ -277,24 +277,42 @@ void Form1::LayOut() {
 }
 
 void Form1::Place() {
+  if (placing_) return;  // showing or hiding a scroll bar resizes the client area
+  placing_ = true;
+  // The client area as it would be without scroll bars, and the bars that what it cannot show
+  // needs: a vertical one narrows it, which may call for a horizontal one, and so on.
   RECT client{};
   GetClientRect(window_, &client);
-  const FormLayout placed = Widened(layout_, client.right);
+  const int barWidth = GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_);
+  const int barHeight = GetSystemMetricsForDpi(SM_CYHSCROLL, dpi_);
+  const LONG style = GetWindowLongW(window_, GWL_STYLE);
+  const int width = client.right + ((style & WS_VSCROLL) != 0 ? barWidth : 0);
+  const int height = client.bottom + ((style & WS_HSCROLL) != 0 ? barHeight : 0);
+  bool vertical = layout_.height > height;
+  const bool horizontal = layout_.width > width - (vertical ? barWidth : 0);
+  vertical = layout_.height > height - (horizontal ? barHeight : 0);
+  ShowScrollBar(window_, SB_HORZ, horizontal);
+  ShowScrollBar(window_, SB_VERT, vertical);
+  const int shownWidth = width - (vertical ? barWidth : 0);
+  const int shownHeight = height - (horizontal ? barHeight : 0);
+  const FormLayout placed = Widened(layout_, shownWidth);
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     const PixelRect& rect = placed.rects[i];
     MoveWindow(controls_[i], rect.left, rect.top, rect.width, rect.height, TRUE);
   }
-  // The scroll bars cover what the client area cannot show.
   for (const int bar : {SB_HORZ, SB_VERT}) {
-    const int page = bar == SB_HORZ ? client.right : client.bottom;
+    const int page = bar == SB_HORZ ? shownWidth : shownHeight;
     const int whole = bar == SB_HORZ ? placed.width : placed.height;
     LONG& offset = bar == SB_HORZ ? scroll_.x : scroll_.y;
     offset = std::clamp<LONG>(offset, 0, std::max(0, whole - page));
-    SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, whole - 1,
-                    static_cast<UINT>(std::max(page, 0)), static_cast<int>(offset), 0};
-    SetScrollInfo(window_, bar, &info, TRUE);
+    if ((bar == SB_HORZ ? horizontal : vertical)) {
+      SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, whole - 1,
+                      static_cast<UINT>(std::max(page, 0)), static_cast<int>(offset), 0};
+      SetScrollInfo(window_, bar, &info, TRUE);
+    }
   }
   MoveWindow(content_, -scroll_.x, -scroll_.y, placed.width, placed.height, TRUE);
+  placing_ = false;
 }
 
 void Form1::Scroll(int bar, int request) {

@@ -82,6 +82,7 @@ class Form1 {
   bool returningFocus_ = false;  // set while the check itself moves the focus
   bool checkFailed_ = false;     // set when a check showed its message
   bool polling_ = false;
+  bool placing_ = false;
 };
 
 }  // namespace snipforge
