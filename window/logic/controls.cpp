@@ -28,7 +28,11 @@ constexpr bool TableIsWhole() {
   }
   return true;
 }
+// GCC 12 cannot evaluate comparisons of these addresses at compile time in a build with
+// sanitizers; the ordinary build checks the table.
+#ifndef __SANITIZE_ADDRESS__
 static_assert(TableIsWhole());
+#endif
 
 }  // namespace
 
