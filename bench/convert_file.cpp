@@ -1,6 +1,7 @@
 // Runs one whole conversion from the command line, for timing and memory measurements:
 //   convert_file INPUT OUTPUT [--bad] [--exclude N] [--no-good] [--text]
-// with offsets 2 and 3 and minimum length 5. Prints the wall time and the peak resident memory.
+// with offsets 2 and 3 and minimum length 5 (and the good part named Good= beside the review).
+// Prints the wall time and the peak resident memory.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     const std::string flag = argv[i];
     if (flag == "--bad") {
       controls.chOutputBadFrames = 1;
+      controls.tAppendBeforeGood = "Good=";  // both expressions need the good part named
     } else if (flag == "--no-good") {
       controls.chOutputGoodFrames = 0;
     } else if (flag == "--text") {
