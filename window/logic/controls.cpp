@@ -10,16 +10,16 @@ namespace {
 constexpr bool TableIsWhole() {
   for (const Option& option : kOptions) {
     int holders = 0;
-    for (const ControlSpec& control : kControls) {
+    for (const ControlRow& control : kControls) {
       holders += control.option == &option &&
                  (control.kind == ControlKind::kTextBox || control.kind == ControlKind::kCheckBox);
     }
     if (holders != 1) return false;
   }
-  for (const ControlSpec& control : kControls) {
+  for (const ControlRow& control : kControls) {
     if ((control.kind == ControlKind::kGapLabel) == control.box.empty()) return false;
     if (control.group.empty()) continue;
-    const ControlSpec& group = kControls[FindControl(control.group)];
+    const ControlRow& group = kControls[FindControl(control.group)];
     if (control.left < group.left || control.top < group.top ||
         control.left + control.width > group.left + group.width ||
         control.top + control.height > group.top + group.height) {
@@ -38,7 +38,7 @@ static_assert(TableIsWhole());
 
 std::size_t ControlOf(const Option& option) {
   for (std::size_t i = 0; i < kControls.size(); ++i) {
-    const ControlSpec& control = kControls[i];
+    const ControlRow& control = kControls[i];
     if (control.option == &option &&
         (control.kind == ControlKind::kTextBox || control.kind == ControlKind::kCheckBox)) {
       return i;
@@ -47,16 +47,16 @@ std::size_t ControlOf(const Option& option) {
   return kControls.size();
 }
 
-std::string_view CaptionOf(const ControlSpec& control) {
+std::string_view CaptionOf(const ControlRow& control) {
   return control.option != nullptr ? control.option->caption : control.text;
 }
 
-std::string AccessibleName(const ControlSpec& control) {
+std::string AccessibleName(const ControlRow& control) {
   if (control.option == nullptr) return std::string(control.accessibleName);
   return CaptionAround(control.option->caption, "");
 }
 
-std::string_view ToolTip(const ControlSpec& control) {
+std::string_view ToolTip(const ControlRow& control) {
   return control.option != nullptr ? control.option->tip : control.tip;
 }
 

@@ -24,7 +24,7 @@ enum class ControlKind {
   kStatusLine,     // what the last Start did: plain text, wrapped over two lines
 };
 
-struct ControlSpec {
+struct ControlRow {
   std::string_view name;  // "tInput", "Label3", "cOpen": the object name in the views
   ControlKind kind;
   int left, top, width, height;  // twips in the client area
@@ -53,7 +53,7 @@ inline constexpr auto kControls = [] {
   using controls_detail::Row;
   using K = ControlKind;
   using C = ControlValues;
-  return std::to_array<ControlSpec>({
+  return std::to_array<ControlRow>({
       {"Frame2", K::kGroupBox, 120, 1800, 4575, 3495, {}, nullptr, kBadFramesGroup, {}, {}, {},
        true},
       {"Frame1", K::kGroupBox, 120, 6480, 4575, 2655, {}, nullptr, kGoodFramesGroup, {}, {}, {},
@@ -153,10 +153,10 @@ inline constexpr std::array<std::size_t, 21> kFocusOrder = {
 
 // What a screen reader calls the control: a button's name, or the caption of the option it
 // holds with the blank run that marks a box's place collapsed into one blank.
-[[nodiscard]] std::string AccessibleName(const ControlSpec& control);
+[[nodiscard]] std::string AccessibleName(const ControlRow& control);
 // The control's tooltip: a button's own, or its option's tip.
-[[nodiscard]] std::string_view ToolTip(const ControlSpec& control);
+[[nodiscard]] std::string_view ToolTip(const ControlRow& control);
 // A label's or check box's words: its option's caption.
-[[nodiscard]] std::string_view CaptionOf(const ControlSpec& control);
+[[nodiscard]] std::string_view CaptionOf(const ControlRow& control);
 
 }  // namespace snipforge

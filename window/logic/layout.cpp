@@ -24,7 +24,7 @@ std::vector<std::string_view> Words(std::string_view text) {
   return words;
 }
 
-PixelRect Scaled(const ControlSpec& control, double pixelsPerTwip) {
+PixelRect Scaled(const ControlRow& control, double pixelsPerTwip) {
   const auto at = [pixelsPerTwip](int twips) {
     return static_cast<int>(std::lround(twips * pixelsPerTwip));
   };
@@ -95,7 +95,7 @@ std::optional<std::vector<PlacedWord>> LayOutGap(const TextMeasure& metrics,
 }
 
 // True when the control's words fit its place.
-bool Fits(const TextMeasure& metrics, const ControlSpec& control, const PixelRect& rect) {
+bool Fits(const TextMeasure& metrics, const ControlRow& control, const PixelRect& rect) {
   const std::string_view text = CaptionOf(control);
   const auto linesFit = [&](double width) {
     const std::size_t lines = WrapWords(metrics, control.kind, text, width).size();
@@ -136,7 +136,7 @@ FormLayout LayOutAt(const TextMeasure& metrics, double dpi, double scale, bool& 
     layout.rects[i] = Scaled(kControls[i], pixelsPerTwip);
   }
   for (std::size_t i = 0; i < kControls.size(); ++i) {
-    const ControlSpec& control = kControls[i];
+    const ControlRow& control = kControls[i];
     if (control.kind == ControlKind::kGapLabel) {
       std::optional<std::vector<PlacedWord>> words =
           LayOutGap(metrics, CaptionOf(control), layout.rects[i],

@@ -68,7 +68,7 @@ TEST(LayoutTest, AWideFontMakesTheWindowLargerUntilEveryCaptionFits) {
   const FormLayout layout = Layout(wide, 96);
   EXPECT_GT(layout.scale, 1.5);
   for (std::size_t i = 0; i < kControls.size(); ++i) {
-    const ControlSpec& control = kControls[i];
+    const ControlRow& control = kControls[i];
     const PixelRect& rect = layout.rects[i];
     if (control.kind == ControlKind::kLabel) {
       EXPECT_LE(wide.Width(control.kind, CaptionOf(control)), rect.width) << control.name;

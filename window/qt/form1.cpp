@@ -132,21 +132,21 @@ QWidget* Form1::Control(std::string_view name) const { return controls_[FindCont
 
 void Form1::BuildControls() {
   for (std::size_t i = 0; i < kControls.size(); ++i) {
-    const ControlSpec& spec = kControls[i];
-    QWidget* parent = spec.group.empty() ? content_ : controls_[FindControl(spec.group)];
-    const QString caption = FromUtf8(CaptionOf(spec));
+    const ControlRow& row = kControls[i];
+    QWidget* parent = row.group.empty() ? content_ : controls_[FindControl(row.group)];
+    const QString caption = FromUtf8(CaptionOf(row));
     QWidget* control = nullptr;
-    switch (spec.kind) {
+    switch (row.kind) {
       case ControlKind::kGroupBox:
         control = new QGroupBox(caption, parent);
         break;
       case ControlKind::kLabel:
       case ControlKind::kWrappedLabel:
       case ControlKind::kStatusLine: {
-        auto* label = new QLabel(spec.kind == ControlKind::kStatusLine ? QString() : caption, parent);
+        auto* label = new QLabel(row.kind == ControlKind::kStatusLine ? QString() : caption, parent);
         label->setTextFormat(Qt::PlainText);  // never markup, whoever wrote the text
-        label->setWordWrap(spec.kind != ControlKind::kLabel);
-        if (spec.kind == ControlKind::kStatusLine) {
+        label->setWordWrap(row.kind != ControlKind::kLabel);
+        if (row.kind == ControlKind::kStatusLine) {
           label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         }
         control = label;
@@ -156,7 +156,7 @@ void Form1::BuildControls() {
         control = new GapLabel(caption, parent);
         break;
       case ControlKind::kTextBox: {
-        const Option& option = *spec.option;
+        const Option& option = *row.option;
         auto* box = new QLineEdit(parent);
         box->setAcceptDrops(false);
         if (option.kind == OptionKind::kNumericText) box->installEventFilter(this);
@@ -168,7 +168,7 @@ void Form1::BuildControls() {
         break;
       }
       case ControlKind::kCheckBox: {
-        const Option& option = *spec.option;
+        const Option& option = *row.option;
         auto* box = new CheckBox(caption, parent);
         connect(box, &CheckBox::ToggleRequested, this, [this, &option] {
           logic_.ToggleCheck(option);
@@ -179,27 +179,27 @@ void Form1::BuildControls() {
       }
       case ControlKind::kButton:
       case ControlKind::kPictureButton: {
-        auto* button = new QPushButton(spec.kind == ControlKind::kButton ? caption : QString(),
+        auto* button = new QPushButton(row.kind == ControlKind::kButton ? caption : QString(),
                                        parent);
         button->setAutoDefault(true);  // Enter presses the button that has the focus
-        if (spec.kind == ControlKind::kPictureButton) {
-          button->setIcon(spec.name == "cOpen" ? OpenIcon() : SaveIcon());
+        if (row.kind == ControlKind::kPictureButton) {
+          button->setIcon(row.name == "cOpen" ? OpenIcon() : SaveIcon());
           button->setIconSize(QSize(16, 16));
         }
         control = button;
         break;
       }
     }
-    control->setObjectName(FromUtf8(spec.name));
-    control->setAccessibleName(FromUtf8(AccessibleName(spec)));
-    control->setToolTip(FromUtf8(ToolTip(spec)));
+    control->setObjectName(FromUtf8(row.name));
+    control->setAccessibleName(FromUtf8(AccessibleName(row)));
+    control->setToolTip(FromUtf8(ToolTip(row)));
     controls_[i] = control;
   }
   // Each label is the buddy of its box, so that screen readers name the box.
   for (std::size_t i = 0; i < kControls.size(); ++i) {
-    const ControlSpec& spec = kControls[i];
-    if (auto* label = qobject_cast<QLabel*>(controls_[i]); label != nullptr && spec.option) {
-      label->setBuddy(controls_[ControlOf(*spec.option)]);
+    const ControlRow& row = kControls[i];
+    if (auto* label = qobject_cast<QLabel*>(controls_[i]); label != nullptr && row.option) {
+      label->setBuddy(controls_[ControlOf(*row.option)]);
     }
   }
   for (std::size_t i = 1; i < kFocusOrder.size(); ++i) {
@@ -265,8 +265,8 @@ void Form1::Place(int contentWidth) {
     controls_[i]->setGeometry(geometry);
   }
   // The boxes over their sentences stand above them, so that a click there reaches the box.
-  for (const ControlSpec& spec : kControls) {
-    if (!spec.box.empty()) Control(spec.box)->raise();
+  for (const ControlRow& row : kControls) {
+    if (!row.box.empty()) Control(row.box)->raise();
   }
 }
 

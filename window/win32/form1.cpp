@@ -160,14 +160,14 @@ void Form1::BuildControls() {
                              CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
   SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
   for (std::size_t i = 0; i < kControls.size(); ++i) {
-    const ControlSpec& spec = kControls[i];
-    const std::wstring caption = Wide(CaptionOf(spec));
+    const ControlRow& row = kControls[i];
+    const std::wstring caption = Wide(CaptionOf(row));
     // Every control clips its siblings, so that a box laid over a sentence stays whole.
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     DWORD extended = 0;
     const wchar_t* kind = L"STATIC";
     std::wstring text = caption;
-    switch (spec.kind) {
+    switch (row.kind) {
       case ControlKind::kGroupBox:
         kind = L"BUTTON";
         style |= BS_GROUPBOX;
@@ -176,13 +176,13 @@ void Form1::BuildControls() {
       case ControlKind::kWrappedLabel:
       case ControlKind::kStatusLine:
         style |= SS_LEFT | SS_NOPREFIX;  // plain text: "&" is a character, not a mnemonic
-        if (spec.kind == ControlKind::kStatusLine) text.clear();
+        if (row.kind == ControlKind::kStatusLine) text.clear();
         break;
       case ControlKind::kGapLabel:
         // Drawn word by word where the layout places them; its text names the box for screen
         // readers, the blank run collapsed.
         style |= SS_OWNERDRAW | SS_NOPREFIX;
-        text = Wide(AccessibleName(spec));
+        text = Wide(AccessibleName(row));
         break;
       case ControlKind::kTextBox:
         kind = L"EDIT";
@@ -202,7 +202,7 @@ void Form1::BuildControls() {
       case ControlKind::kPictureButton:
         kind = L"BUTTON";
         style |= WS_TABSTOP | BS_PUSHBUTTON | BS_ICON;
-        text = Wide(spec.accessibleName);  // what a screen reader says for the picture
+        text = Wide(row.accessibleName);  // what a screen reader says for the picture
         break;
     }
     const HWND control = CreateWindowExW(
@@ -210,14 +210,14 @@ void Form1::BuildControls() {
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i))),
         instance, nullptr);
     controls_[i] = control;
-    if (spec.kind == ControlKind::kPictureButton) {
+    if (row.kind == ControlKind::kPictureButton) {
       SendMessageW(control, BM_SETIMAGE, IMAGE_ICON,
-                   reinterpret_cast<LPARAM>(spec.name == "cOpen" ? openIcon_ : saveIcon_));
+                   reinterpret_cast<LPARAM>(row.name == "cOpen" ? openIcon_ : saveIcon_));
     }
-    if (spec.kind == ControlKind::kTextBox || spec.kind == ControlKind::kCheckBox) {
-      SetAccessibleName(control, Wide(AccessibleName(spec)));
+    if (row.kind == ControlKind::kTextBox || row.kind == ControlKind::kCheckBox) {
+      SetAccessibleName(control, Wide(AccessibleName(row)));
     }
-    if (const std::string_view tip = ToolTip(spec); !tip.empty()) {
+    if (const std::string_view tip = ToolTip(row); !tip.empty()) {
       std::wstring wideTip = Wide(tip);
       TTTOOLINFOW tool{};
       tool.cbSize = sizeof tool;
@@ -361,34 +361,34 @@ void Form1::ShowValues() {
 }
 
 void Form1::OnCommand(int id, int notification) {
-  const auto row = static_cast<std::size_t>(id - kFirstControlId);
-  if (id < kFirstControlId || row >= kControls.size()) return;
-  const ControlSpec& spec = kControls[row];
-  switch (spec.kind) {
+  const auto index = static_cast<std::size_t>(id - kFirstControlId);
+  if (id < kFirstControlId || index >= kControls.size()) return;
+  const ControlRow& row = kControls[index];
+  switch (row.kind) {
     case ControlKind::kTextBox:
       if (notification == EN_CHANGE && !showing_) {
-        logic_.SetText(*spec.option, Narrow(TextOf(controls_[row])));
+        logic_.SetText(*row.option, Narrow(TextOf(controls_[index])));
         ShowValues();
       } else if (notification == EN_KILLFOCUS && !returningFocus_ &&
-                 spec.option->kind == OptionKind::kNumericText) {
+                 row.option->kind == OptionKind::kNumericText) {
         // Checked once the focus has arrived where it was going, not in the middle of the move.
-        PostMessageW(content_, kCheckMessage, row, 0);
+        PostMessageW(content_, kCheckMessage, index, 0);
       }
       return;
     case ControlKind::kCheckBox:
       if (notification == BN_CLICKED) {
-        logic_.ToggleCheck(*spec.option);
+        logic_.ToggleCheck(*row.option);
         ShowValues();
       }
       return;
     case ControlKind::kButton:
     case ControlKind::kPictureButton:
       if (notification != BN_CLICKED) return;
-      if (spec.name == "cOpen") Press(&FormLogic::OpenPressed);
-      if (spec.name == "cSave") Press(&FormLogic::SavePressed);
-      if (spec.name == "cAbout") Press(&FormLogic::AboutPressed);
-      if (spec.name == "cOpenFolder") Press(&FormLogic::OpenFolderPressed);
-      if (spec.name == "cStartConv") StartConversion();
+      if (row.name == "cOpen") Press(&FormLogic::OpenPressed);
+      if (row.name == "cSave") Press(&FormLogic::SavePressed);
+      if (row.name == "cAbout") Press(&FormLogic::AboutPressed);
+      if (row.name == "cOpenFolder") Press(&FormLogic::OpenFolderPressed);
+      if (row.name == "cStartConv") StartConversion();
       return;
     default:
       return;

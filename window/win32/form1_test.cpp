@@ -50,8 +50,8 @@ class Win32Form1Test : public ::testing::Test {
   }
   std::string Focused() const {
     const HWND focus = GetFocus();
-    for (const ControlSpec& spec : kControls) {
-      if (form_->Control(spec.name) == focus) return std::string(spec.name);
+    for (const ControlRow& row : kControls) {
+      if (form_->Control(row.name) == focus) return std::string(row.name);
     }
     return "(none)";
   }
@@ -77,8 +77,8 @@ TEST_F(Win32Form1Test, StartsWithTheStartValuesCaptionsAndTheFocusOrder) {
     const HWND next = GetNextDlgTabItem(form_->window(), at, FALSE);
     if (next == at) break;
     at = next;
-    for (const ControlSpec& spec : kControls) {
-      if (form_->Control(spec.name) == at) visited.emplace_back(spec.name);
+    for (const ControlRow& row : kControls) {
+      if (form_->Control(row.name) == at) visited.emplace_back(row.name);
     }
   }
   std::vector<std::string> expected;
