@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "convert/wildcards.h"
+#include "engine/wide_text.h"
 
 // Arguments arrive as UTF-16 and are taken as UTF-8; a list with * or ? is expanded here, as
 // cmd.exe leaves that to the program.

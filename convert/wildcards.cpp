@@ -1,5 +1,7 @@
 #include "convert/wildcards.h"
 
+#include "engine/wide_text.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -49,24 +51,6 @@ std::vector<std::string> Matches(const std::string& pattern) {
 }
 
 }  // namespace
-
-std::string Utf8(const wchar_t* text) {
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return {};
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
-  utf8.pop_back();  // the terminating NUL
-  return utf8;
-}
-
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
-  return wide;
-}
 
 std::vector<std::string> ExpandWildcards(const std::vector<std::string>& arguments) {
   std::vector<std::string> expanded;

@@ -8,11 +8,6 @@
 
 namespace snipforge {
 
-// UTF-16 as UTF-8 (a lone surrogate becomes U+FFFD).
-[[nodiscard]] std::string Utf8(const wchar_t* text);
-// UTF-8 as UTF-16 (bytes that are no UTF-8 become U+FFFD).
-[[nodiscard]] std::wstring Wide(std::string_view text);
-
 // The arguments with each LIST whose last name holds * or ? replaced by the files that match,
 // sorted (folders left out); a LIST that matches nothing stays as it is, so that the run
 // reports it. The value of an option that takes one is never expanded, also when it holds a

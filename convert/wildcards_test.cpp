@@ -1,5 +1,7 @@
 #include "convert/wildcards.h"
 
+#include "engine/wide_text.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>

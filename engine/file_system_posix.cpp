@@ -24,25 +24,6 @@ constexpr int kMaxLinks = 40;
 constexpr auto kLockWait = std::chrono::seconds(2);
 constexpr auto kLockRetry = std::chrono::milliseconds(50);
 
-class FileRefusalCategory : public std::error_category {
- public:
-  [[nodiscard]] const char* name() const noexcept override { return "snipforge file"; }
-  [[nodiscard]] std::string message(int value) const override {
-    switch (static_cast<FileRefusal>(value)) {
-      case FileRefusal::kNotRegularFile: return "it is not a regular file";
-      case FileRefusal::kForeignLink:
-        return "its path goes through a link that belongs to another user";
-      case FileRefusal::kExists: return "it exists";
-      case FileRefusal::kChanged: return "another file has taken its place meanwhile";
-      case FileRefusal::kInUse: return "another program has it open; close it there and try again";
-      case FileRefusal::kReadOnly: return "it is read-only";
-      case FileRefusal::kLocked: return "another copy of Snipforge is saving it";
-      case FileRefusal::kCancelled: return "cancelled";
-    }
-    return "refused";
-  }
-};
-
 // errno as an error code, read at once after the call that failed.
 std::error_code LastError() { return {errno != 0 ? errno : EIO, std::generic_category()}; }
 std::error_code Error(int code) { return {code, std::generic_category()}; }
@@ -175,10 +156,6 @@ std::error_code CreateTemporary(int folder, mode_t mode, bool unnamed, Handle& f
 
 }  // namespace
 
-std::error_code make_error_code(FileRefusal refusal) {
-  static const FileRefusalCategory category;
-  return {static_cast<int>(refusal), category};
-}
 
 void Handle::reset(NativeHandle handle) {
   if (handle_ >= 0) close(handle_);
@@ -258,28 +235,6 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
   return {};
 }
 
-FileId ResolvedPath::FolderId() const {
-  FileStatus status;
-  return StatusOf(folder_.get(), status) ? FileId{} : status.id;
-}
-
-std::error_code InputFile::Take(Handle file) {
-  FileStatus status;
-  if (const std::error_code error = StatusOf(file.get(), status)) return error;
-  if (status.kind == FileKind::kFolder) return Error(EISDIR);
-  if (status.kind != FileKind::kRegular) return FileRefusal::kNotRegularFile;
-  file_ = std::move(file);
-  status_ = status;
-  return {};
-}
-
-std::error_code InputFile::Open(std::string_view path) {
-  file_.reset();
-  ResolvedPath where;
-  if (const std::error_code error = where.Resolve(path)) return error;
-  return OpenIn(where);
-}
-
 std::error_code InputFile::OpenIn(const ResolvedPath& where) {
   file_.reset();
   // O_NONBLOCK: opening a FIFO without a writer returns at once instead of waiting for one.
@@ -330,25 +285,6 @@ std::uint64_t InputFile::Size() const {
   struct stat status {};
   if (fstat(file_.get(), &status) != 0 || status.st_size < 0) return 0;
   return static_cast<std::uint64_t>(status.st_size);
-}
-
-ReplacementFile::~ReplacementFile() { Discard(); }
-
-std::error_code ReplacementFile::Create(std::string_view path, const ReplacementOptions& options) {
-  Discard();
-  existing_.reset();
-  id_ = {};
-  target_ = ResolvedPath();
-  if (const std::error_code error = target_.Resolve(path, options.lastLink)) return error;
-  return Make(options);
-}
-
-std::error_code ReplacementFile::Create(ResolvedPath target, const ReplacementOptions& options) {
-  Discard();
-  existing_.reset();
-  id_ = {};
-  target_ = std::move(target);
-  return Make(options);
 }
 
 std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
@@ -412,10 +348,6 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
   return {};
 }
 
-std::error_code ReplacementFile::Write(std::string_view bytes) {
-  if (!file_.valid()) return Error(EBADF);
-  return WriteAll(file_.get(), bytes);
-}
 
 std::error_code ReplacementFile::PutInPlace() {
   const int folder = target_.folder();

@@ -4,6 +4,8 @@
 // takes its place.
 #include "engine/file_system.h"
 
+#include "engine/wide_text.h"
+
 // clang-format off
 #include <windows.h>
 #include <aclapi.h>
@@ -35,24 +37,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // the new file has changed since any backup, so it is always marked for archiving.
 constexpr DWORD kCarriedAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-class FileRefusalCategory : public std::error_category {
- public:
-  [[nodiscard]] const char* name() const noexcept override { return "snipforge file"; }
-  [[nodiscard]] std::string message(int value) const override {
-    switch (static_cast<FileRefusal>(value)) {
-      case FileRefusal::kNotRegularFile: return "it is not a regular file";
-      case FileRefusal::kForeignLink: return "it is a link that belongs to another user";
-      case FileRefusal::kExists: return "it exists";
-      case FileRefusal::kChanged: return "another file has taken its place meanwhile";
-      case FileRefusal::kInUse: return "another program has it open; close it there and try again";
-      case FileRefusal::kReadOnly: return "it is read-only";
-      case FileRefusal::kLocked: return "another copy of Snipforge is saving it";
-      case FileRefusal::kCancelled: return "cancelled";
-    }
-    return "refused";
-  }
-};
 
 std::error_code Error(int code) { return {code, std::generic_category()}; }
 
@@ -141,16 +125,6 @@ bool ToWide(std::string_view text, std::wstring& wide) {
   wide.resize(static_cast<std::size_t>(length));
   return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(),
                              length) == length;
-}
-
-std::string ToUtf8(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr,
-                                         nullptr);
-  std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
-  return text;
 }
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
@@ -582,10 +556,6 @@ std::wstring FolderPathOf(const ResolvedPath& path) {
 
 }  // namespace
 
-std::error_code make_error_code(FileRefusal refusal) {
-  static const FileRefusalCategory category;
-  return {static_cast<int>(refusal), category};
-}
 
 void Handle::reset(NativeHandle handle) {
   if (handle_ != kNoHandle && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
@@ -645,7 +615,7 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
     if (IsDeviceName(name)) return FileRefusal::kNotRegularFile;
     if (!IsPossibleName(name)) {  // no such file can exist
       if (!lastName) return Error(ENOENT);
-      name_ = ToUtf8(name);
+      name_ = Utf8(name);
       break;
     }
     done.push_back(name);
@@ -655,7 +625,7 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
     if (!entry.valid()) {
       const DWORD code = GetLastError();
       if (lastName && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)) {
-        name_ = ToUtf8(name);
+        name_ = Utf8(name);
         break;
       }
       return ErrorOf(code);
@@ -702,7 +672,7 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
       continue;
     }
     if (lastName) {
-      name_ = ToUtf8(name);
+      name_ = Utf8(name);
       break;
     }
     if (inspected.status.kind != FileKind::kFolder) return Error(ENOTDIR);
@@ -720,33 +690,11 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
     if (!ToWide(name_, name)) return Error(EILSEQ);
     native = Join(native, name);
   }
-  native_ = ToUtf8(SystemPath(native));
+  native_ = Utf8(SystemPath(native));
   folder_ = std::move(held.back());
   held.pop_back();
   held_ = std::move(held);
   return {};
-}
-
-FileId ResolvedPath::FolderId() const {
-  FileStatus status;
-  return StatusOf(folder_.get(), status) ? FileId{} : status.id;
-}
-
-std::error_code InputFile::Take(Handle file) {
-  FileStatus status;
-  if (const std::error_code error = StatusOf(file.get(), status)) return error;
-  if (status.kind == FileKind::kFolder) return Error(EISDIR);
-  if (status.kind != FileKind::kRegular) return FileRefusal::kNotRegularFile;
-  file_ = std::move(file);
-  status_ = status;
-  return {};
-}
-
-std::error_code InputFile::Open(std::string_view path) {
-  file_.reset();
-  ResolvedPath where;
-  if (const std::error_code error = where.Resolve(path)) return error;
-  return OpenIn(where);
 }
 
 std::error_code InputFile::OpenIn(const ResolvedPath& where) {
@@ -783,7 +731,7 @@ std::error_code InputFile::OpenCopyOf(NativeHandle source) {
   const DWORD length = GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
   if (length == 0 || length >= temp.size()) return length == 0 ? LastError() : Error(ENAMETOOLONG);
   ResolvedPath folder;
-  if (const std::error_code error = folder.Resolve(ToUtf8({temp.data(), length}))) return error;
+  if (const std::error_code error = folder.Resolve(Utf8({temp.data(), length}))) return error;
   Handle copy;
   std::wstring name;
   // Deleted when it is closed, however the program ends; FILE_ATTRIBUTE_TEMPORARY keeps it in
@@ -828,25 +776,6 @@ std::uint64_t InputFile::Size() const {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file_.get(), &size) || size.QuadPart < 0) return 0;
   return static_cast<std::uint64_t>(size.QuadPart);
-}
-
-ReplacementFile::~ReplacementFile() { Discard(); }
-
-std::error_code ReplacementFile::Create(std::string_view path, const ReplacementOptions& options) {
-  Discard();
-  existing_.reset();
-  id_ = {};
-  target_ = ResolvedPath();
-  if (const std::error_code error = target_.Resolve(path, options.lastLink)) return error;
-  return Make(options);
-}
-
-std::error_code ReplacementFile::Create(ResolvedPath target, const ReplacementOptions& options) {
-  Discard();
-  existing_.reset();
-  id_ = {};
-  target_ = std::move(target);
-  return Make(options);
 }
 
 std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
@@ -909,17 +838,13 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
           folder, FILE_ATTRIBUTE_ARCHIVE | carried, file_, temp)) {
     return fail(error);
   }
-  tempName_ = ToUtf8(temp);
+  tempName_ = Utf8(temp);
   FileStatus made;
   if (const std::error_code error = StatusOf(file_.get(), made)) return fail(error);
   id_ = made.id;
   return {};
 }
 
-std::error_code ReplacementFile::Write(std::string_view bytes) {
-  if (!file_.valid()) return Error(EBADF);
-  return WriteAll(file_.get(), bytes);
-}
 
 std::error_code ReplacementFile::PutInPlace() {
   std::wstring path;

@@ -2,6 +2,8 @@
 // HKEY_CURRENT_USER for the user's own store and HKEY_LOCAL_MACHINE for the machine-wide one.
 #include "platform/value_store.h"
 
+#include "engine/wide_text.h"
+
 #include <windows.h>
 
 #include <array>
@@ -25,25 +27,6 @@ HKEY HiveOf(const StoreLocation& store) {
 }
 
 
-// UTF-8 as UTF-16; bytes that are no UTF-8 become U+FFFD.
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
-  return wide;
-}
-
-std::string Utf8(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr,
-                                         nullptr);
-  std::string text(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
-  return text;
-}
 
 // A registry error in the words the file store uses for the same failure.
 std::string Reason(LSTATUS status) {

@@ -367,7 +367,7 @@ void Form1::OnCommand(int id, int notification) {
   switch (row.kind) {
     case ControlKind::kTextBox:
       if (notification == EN_CHANGE && !showing_) {
-        logic_.SetText(*row.option, Narrow(TextOf(controls_[index])));
+        logic_.SetText(*row.option, Utf8(TextOf(controls_[index])));
         ShowValues();
       } else if (notification == EN_KILLFOCUS && !returningFocus_ &&
                  row.option->kind == OptionKind::kNumericText) {
@@ -568,9 +568,9 @@ LRESULT Form1::OnWindow(UINT message, WPARAM w, LPARAM l) {
         RECT output{};
         GetWindowRect(Control("tOutput"), &output);
         if (PtInRect(&output, at)) {
-          logic_.TakeOutput(Narrow(path));
+          logic_.TakeOutput(Utf8(path));
         } else {
-          logic_.TakeInput(Narrow(path));
+          logic_.TakeInput(Utf8(path));
         }
         ShowValues();
       }

@@ -42,7 +42,7 @@ class Win32Form1Test : public ::testing::Test {
   std::string Text(const char* name) const {
     wchar_t text[1024] = {};
     GetWindowTextW(Control(name), text, 1024);
-    return Narrow(text);
+    return Utf8(text);
   }
   void Type(const char* name, const std::string& text) {
     SetWindowTextW(Control(name), Wide(text).c_str());
@@ -63,7 +63,7 @@ class Win32Form1Test : public ::testing::Test {
 TEST_F(Win32Form1Test, StartsWithTheStartValuesCaptionsAndTheFocusOrder) {
   wchar_t title[64] = {};
   GetWindowTextW(form_->window(), title, 64);
-  EXPECT_EQ(Narrow(title), "Snipforge ver 0.06");
+  EXPECT_EQ(Utf8(title), "Snipforge ver 0.06");
   EXPECT_EQ(form_->Values(), ControlValues{});
   EXPECT_EQ(Text("tNumberofGood"), "3");
   EXPECT_EQ(Text("chOutputGoodFrames"), "Output Goodframes");

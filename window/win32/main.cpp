@@ -20,7 +20,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
       const DWORD length = GetFullPathNameW(arguments[1], static_cast<DWORD>(full.size()),
                                             full.data(), nullptr);
       full.resize(length > 0 && length < full.size() ? length : 0);
-      input = snipforge::Narrow(full.empty() ? std::wstring(arguments[1]) : full);
+      input = snipforge::Utf8(full.empty() ? std::wstring(arguments[1]) : full);
     }
     LocalFree(arguments);
   }

@@ -34,44 +34,18 @@ std::wstring FilterList(const std::vector<FileFilter>& filters) {
 
 }  // namespace
 
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
-
-std::string Narrow(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
-                      nullptr, nullptr);
-  return narrow;
-}
-
 std::optional<std::string> Win32Desktop::ChooseFileToOpen(const FileDialog& dialog) {
-  const std::wstring filters = FilterList(dialog.filters);
-  const std::wstring folder = Wide(dialog.folder);
-  std::vector<wchar_t> file(kPathRoom, L'\0');
-  OPENFILENAMEW request{};
-  request.lStructSize = sizeof request;
-  request.hwndOwner = owner_;
-  request.lpstrFilter = filters.c_str();
-  request.nFilterIndex = 1;
-  request.lpstrFile = file.data();
-  request.nMaxFile = kPathRoom;
-  request.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-  // Only an existing file, long names; the dialog leaves the working folder as it was.
-  request.Flags = OFN_FILEMUSTEXIST | OFN_LONGNAMES | OFN_EXPLORER | OFN_NOCHANGEDIR;
-  if (!GetOpenFileNameW(&request)) return std::nullopt;
-  return Narrow(file.data());
+  // Only an existing file, long names.
+  return ChooseFile(dialog, OFN_FILEMUSTEXIST | OFN_LONGNAMES);
 }
 
 std::optional<std::string> Win32Desktop::ChooseFileToSave(const FileDialog& dialog) {
+  // Asks before an existing file is chosen, refuses a read-only one or a write-protected folder.
+  return ChooseFile(dialog, OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN | OFN_LONGNAMES |
+                                OFN_PATHMUSTEXIST);
+}
+
+std::optional<std::string> Win32Desktop::ChooseFile(const FileDialog& dialog, DWORD flags) {
   const std::wstring filters = FilterList(dialog.filters);
   const std::wstring folder = Wide(dialog.folder);
   std::vector<wchar_t> file(kPathRoom, L'\0');
@@ -85,11 +59,12 @@ std::optional<std::string> Win32Desktop::ChooseFileToSave(const FileDialog& dial
   request.lpstrFile = file.data();
   request.nMaxFile = kPathRoom;
   request.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-  // Asks before an existing file is chosen, refuses a read-only one or a write-protected folder.
-  request.Flags = OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN | OFN_LONGNAMES | OFN_EXPLORER |
-                  OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
-  if (!GetSaveFileNameW(&request)) return std::nullopt;
-  return Narrow(file.data());
+  // The dialog leaves the working folder as it was.
+  request.Flags = flags | OFN_EXPLORER | OFN_NOCHANGEDIR;
+  const bool chosen = (flags & OFN_OVERWRITEPROMPT) != 0 ? GetSaveFileNameW(&request)
+                                                          : GetOpenFileNameW(&request);
+  if (!chosen) return std::nullopt;
+  return Utf8(file.data());
 }
 
 void Win32Desktop::ShowMessage(const std::string& text) {

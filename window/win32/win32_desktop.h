@@ -8,13 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "engine/wide_text.h"
 #include "window/logic/desktop.h"
 
 namespace snipforge {
-
-// UTF-8 to UTF-16 and back, never through the ANSI code page.
-[[nodiscard]] std::wstring Wide(std::string_view text);
-[[nodiscard]] std::string Narrow(std::wstring_view text);
 
 class Win32Desktop final : public Desktop {
  public:
@@ -29,6 +26,8 @@ class Win32Desktop final : public Desktop {
   void OpenFolder(const std::string& path) override;
 
  private:
+  std::optional<std::string> ChooseFile(const FileDialog& dialog, DWORD flags);
+
   HWND owner_ = nullptr;
 };
 
