@@ -10,6 +10,10 @@
 #include "engine/test_support.h"
 #include "window/testing/fake_desktop.h"
 
+#ifndef _WIN32
+#include "platform/environment.h"
+#endif
+
 namespace snipforge {
 namespace {
 
@@ -107,6 +111,12 @@ TEST_F(FormLogicTest, DialogsStartWhereTheFilesAreAndACancelChangesNothing) {
   logic_.TakeInput("/nowhere/bad.txt");
   logic_.OpenPressed();
   EXPECT_EQ(desktop_.opened.back().folder, "") << "a folder that is not there is not offered";
+#ifndef _WIN32
+  // "~/" is the account's home folder, as the password database has it.
+  logic_.TakeInput("~/bad.txt");
+  logic_.OpenPressed();
+  EXPECT_EQ(desktop_.opened.back().folder, HomeOf(CurrentUser()) + "/");
+#endif
 }
 
 TEST_F(FormLogicTest, AFileTheWindowDidNotWriteIsReplacedOnlyWhenTheUserSaysSo) {
