@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QUrl>
@@ -239,7 +240,13 @@ void Form1::FitScreen() {
   if (screen == nullptr) return;
   const QRect room = screen->availableGeometry();
   const QSize frame = frameGeometry().size() - geometry().size();
-  const QSize fitting = size().boundedTo(room.size() - frame);
+  QSize wanted = size();
+  // A window cut short by the screen scrolls: room for its vertical bar, so that it needs no
+  // horizontal one.
+  if (layout_.height > room.height() - frame.height()) {
+    wanted.setWidth(layout_.width + scroll_->verticalScrollBar()->sizeHint().width());
+  }
+  const QSize fitting = wanted.boundedTo(room.size() - frame);
   if (fitting != size()) resize(fitting);
   QPoint at = frameGeometry().topLeft();
   at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - frameGeometry().width())));

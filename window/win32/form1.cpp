@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "window/win32/resources.h"
@@ -129,10 +130,6 @@ Form1::Form1(Desktop& desktop, std::optional<StoreLocations> stores,
   content_ = CreateWindowExW(WS_EX_CONTROLPARENT, kContentClass, L"",
                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 10, 10, window_,
                              nullptr, instance, this);
-  openIcon_ = static_cast<HICON>(
-      LoadImageW(instance, MAKEINTRESOURCEW(kOpenIcon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-  saveIcon_ = static_cast<HICON>(
-      LoadImageW(instance, MAKEINTRESOURCEW(kSaveIcon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
   dpi_ = GetDpiForWindow(window_);
   BuildControls();
   if (stores_) logic_.Load(*stores_);
@@ -210,10 +207,6 @@ void Form1::BuildControls() {
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i))),
         instance, nullptr);
     controls_[i] = control;
-    if (row.kind == ControlKind::kPictureButton) {
-      SendMessageW(control, BM_SETIMAGE, IMAGE_ICON,
-                   reinterpret_cast<LPARAM>(row.name == "cOpen" ? openIcon_ : saveIcon_));
-    }
     if (row.kind == ControlKind::kTextBox || row.kind == ControlKind::kCheckBox) {
       SetAccessibleName(control, Wide(AccessibleName(row)));
     }
@@ -249,6 +242,17 @@ void Form1::BuildControls() {
 }
 
 void Form1::MakeFont() {
+  // The pictures of the file buttons at the size of 16 pixels at this DPI.
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const int size = MulDiv(16, static_cast<int>(dpi_), 96);
+  for (const auto& [name, resource, icon] :
+       {std::tuple{"cOpen", kOpenIcon, &openIcon_}, std::tuple{"cSave", kSaveIcon, &saveIcon_}}) {
+    const HICON old = *icon;
+    *icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(resource), IMAGE_ICON, size,
+                                          size, LR_DEFAULTCOLOR));
+    SendMessageW(Control(name), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(*icon));
+    if (old != nullptr) DestroyIcon(old);
+  }
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_);
@@ -270,8 +274,11 @@ void Form1::LayOut() {
   AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_ACCEPTFILES, dpi_);
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int width = std::min<int>(frame.right - frame.left, work.right - work.left);
   const int height = std::min<int>(frame.bottom - frame.top, work.bottom - work.top);
+  // A window cut short by the work area scrolls: room for its vertical bar, so that it needs
+  // no horizontal one.
+  const int bar = height < frame.bottom - frame.top ? GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_) : 0;
+  const int width = std::min<int>(frame.right - frame.left + bar, work.right - work.left);
   SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
   Place();
 }
