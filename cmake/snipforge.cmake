@@ -8,15 +8,22 @@ function(snipforge_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
-# snipforge_tests(NAME SOURCES SOURCE... LINKS LIBRARY... [ENVIRONMENT VARIABLE=VALUE...]): a
-# GoogleTest program whose tests ctest runs one by one.
+# snipforge_tests(NAME [SERIAL] SOURCES SOURCE... LINKS LIBRARY... [ENVIRONMENT VARIABLE=VALUE...]):
+# a GoogleTest program whose tests ctest runs one by one; SERIAL runs them apart from every other
+# test (windows that need the focus).
 function(snipforge_tests name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LINKS;ENVIRONMENT")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "SERIAL" "" "SOURCES;LINKS;ENVIRONMENT")
   add_executable(${name} ${arg_SOURCES})
   target_link_libraries(${name} PRIVATE ${arg_LINKS} GTest::gtest_main)
+  set(properties)
   if(arg_ENVIRONMENT)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
-                         PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
+    list(APPEND properties ENVIRONMENT "${arg_ENVIRONMENT}")
+  endif()
+  if(arg_SERIAL)
+    list(APPEND properties RUN_SERIAL TRUE)
+  endif()
+  if(properties)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES ${properties})
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
   endif()

@@ -564,6 +564,17 @@ LRESULT Form1::OnWindow(UINT message, WPARAM w, LPARAM l) {
     case WM_TIMER:
       if (w == kPollTimer) PollRun();
       return 0;
+    case WM_ACTIVATE:
+      // As a dialog does: the focus goes back where it was when the window was left, at first
+      // into Input.
+      if (LOWORD(w) == WA_INACTIVE) {
+        if (const HWND focus = GetFocus(); focus != nullptr && IsChild(content_, focus)) {
+          lastFocus_ = focus;
+        }
+      } else {
+        SetFocus(lastFocus_ != nullptr && IsWindow(lastFocus_) ? lastFocus_ : Control("tInput"));
+      }
+      return 0;
     case WM_DROPFILES: {
       const HDROP drop = reinterpret_cast<HDROP>(w);
       if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1 && !logic_.running()) {

@@ -71,6 +71,7 @@ class Form1 {
   HWND content_ = nullptr;
   HWND tooltip_ = nullptr;
   HWND progress_ = nullptr;
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
   std::array<HWND, kControls.size()> controls_{};
   HFONT font_ = nullptr;
   HICON openIcon_ = nullptr;

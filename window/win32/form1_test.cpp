@@ -26,6 +26,11 @@ class Win32Form1Test : public ::testing::Test {
     form_ = std::make_unique<Form1>(desktop_, std::nullopt, std::nullopt, false);
     ShowWindow(form_->window(), SW_SHOW);
     SetForegroundWindow(form_->window());
+    // The window is active once the window system has said so.
+    for (int i = 0; i < 400 && GetActiveWindow() != form_->window(); ++i) {
+      Pump();
+      Sleep(5);
+    }
     Pump();
   }
 
