@@ -225,8 +225,6 @@ class ReplacementFile {
   [[nodiscard]] bool created() const { return file_.valid(); }
   // The file that stood at the target when Create looked, also after Create refused it.
   [[nodiscard]] const std::optional<FileStatus>& existing() const { return existing_; }
-  // The target's folder and name, also after Create refused it.
-  [[nodiscard]] const ResolvedPath& target() const { return target_; }
   // True when the temporary file has no name.
   [[nodiscard]] bool unnamed() const { return unnamed_; }
   // The new file, which keeps this identity when it takes the target's name.

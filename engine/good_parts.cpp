@@ -63,6 +63,11 @@ Status CheckGoodPartOptions(const ConversionOptions& options) {
 
 std::optional<std::int32_t> GoodPartOverflow(const FrameList& list,
                                              const GoodPartNumbers& numbers) {
+  // No cut ends past the last frame and its offset: almost every list is done here, without
+  // a walk over it.
+  if (std::int64_t{list[list.UpperBound()]} + numbers.after + 1 <= kLargestFrame) {
+    return std::nullopt;
+  }
   RunLengthCursor runs(list);
   for (std::int32_t r = 1; r <= list.UpperBound(); ++r) {
     if (CutEnd(list, r, HasOffsets(runs, r, numbers.exclude), numbers) + 1 > kLargestFrame) {

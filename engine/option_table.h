@@ -138,11 +138,6 @@ consteval const Option& OptionFor(OptionMember member) {
   throw "this ControlValues member has no row in kOptions";
 }
 
-// The place of a row in kOptions, for tables kept beside it.
-constexpr std::size_t OptionIndex(const Option& option) {
-  return static_cast<std::size_t>(&option - kOptions.data());
-}
-
 // Every row once, in an order of its own (loading).
 using OptionOrder = std::array<const Option*, kOptions.size()>;
 

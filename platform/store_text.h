@@ -15,8 +15,8 @@ namespace snipforge {
 
 class StoreTextParser {
  public:
-  static constexpr std::size_t kLongestLine = 4096;
-  static constexpr std::size_t kMostLines = 1000;
+  static constexpr std::size_t kLongestLine = kLongestStoredEntry;
+  static constexpr std::size_t kMostLines = kMostStoredEntries;
 
   // Takes the next bytes of the file, cut anywhere.
   void Feed(std::string_view bytes);

@@ -18,6 +18,12 @@ struct StoredValues {
 // Stored texts longer than this many characters are not loaded.
 inline constexpr std::size_t kLongestLoadedText = 254;
 
+// Bounds on what a store may make the program read, in a file or the registry alike: more
+// entries than this, or an entry longer than this many bytes, is no store the program wrote,
+// and costs no more than the bound.
+inline constexpr std::size_t kMostStoredEntries = 1000;
+inline constexpr std::size_t kLongestStoredEntry = 4096;
+
 struct SettingValue {
   enum class State { kFound, kMissing, kTooLong };
   State state = State::kMissing;

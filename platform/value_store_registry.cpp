@@ -16,17 +16,13 @@
 namespace snipforge {
 namespace {
 
-// Bounds on what a key may make the program read: a key with thousands of values, or a value
-// of megabytes, is no store this program wrote.
-constexpr DWORD kMostValues = 1000;
-constexpr DWORD kLongestValueBytes = 4096;
+constexpr auto kMostValues = static_cast<DWORD>(kMostStoredEntries);
+constexpr auto kLongestValueBytes = static_cast<DWORD>(kLongestStoredEntry);
 constexpr DWORD kLongestNameCharacters = 16383;  // the registry's own limit
 
 HKEY HiveOf(const StoreLocation& store) {
   return store.owner == StoreOwner::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
-
-
 
 // A registry error in the words the file store uses for the same failure.
 std::string Reason(LSTATUS status) {

@@ -119,7 +119,7 @@ TEST_F(SettingsStoreTest, EachValueComesBackUnderItsOwnName) {
   ControlValues set;
   for (const Option& option : kOptions) {
     if (option.check != nullptr) {
-      set.*option.check = OptionIndex(option) % 3 == 0 ? 2 : 1;
+      set.*option.check = (&option - kOptions.data()) % 3 == 0 ? 2 : 1;
     } else {
       set.*option.text = std::string(option.name) + "?";
     }

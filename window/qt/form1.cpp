@@ -347,20 +347,19 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
       // Checked once the focus has arrived where it was going, not in the middle of the move.
-      QPointer<QLineEdit> box = qobject_cast<QLineEdit*>(watched);
-      for (const Option& option : kOptions) {
-        if (box != nullptr && controls_[ControlOf(option)] == box.data()) {
-          QMetaObject::invokeMethod(
-              this, [this, box, &option] { CheckNumber(box, option); }, Qt::QueuedConnection);
-        }
+      const auto row = static_cast<std::size_t>(
+          std::find(controls_.begin(), controls_.end(), watched) - controls_.begin());
+      if (row < kControls.size()) {
+        QMetaObject::invokeMethod(this, [this, row] { CheckNumber(row); }, Qt::QueuedConnection);
       }
     }
   }
   return QWidget::eventFilter(watched, event);
 }
 
-void Form1::CheckNumber(QLineEdit* box, const Option& option) {
-  if (box == nullptr || !isVisible() || logic_.CheckNumber(option)) return;
+void Form1::CheckNumber(std::size_t row) {
+  auto* box = static_cast<QLineEdit*>(controls_[row]);
+  if (!isVisible() || logic_.CheckNumber(*kControls[row].option)) return;
   checkFailed_ = true;
   // The box that had the focus meanwhile loses it now; that must not start its own check. The
   // text is selected, so that typing replaces it.

@@ -65,7 +65,8 @@ class Form1 : public QWidget {
   // Shows the logic's values in the controls that do not hold them yet.
   void ShowValues();
   void ShowStatus();
-  void CheckNumber(QLineEdit* box, const Option& option);
+  // The numeric check of the box in row `row` of kControls.
+  void CheckNumber(std::size_t row);
   [[nodiscard]] bool NumbersSettled();
   void Press(void (FormLogic::*handler)());
   void StartConversion();
