@@ -22,8 +22,9 @@ if wine reg query 'HKLM\Software\Classes\.txt' /ve 2>/dev/null | grep -q Snipfor
 fi
 wine reg query "$key" /v UninstallString >/dev/null || fail "not in Add/Remove Programs"
 
-# The uninstaller copies itself away and returns at once; wait until it has removed the folder
-# (wine's own services never end, so waiting for every program of the prefix would not do).
+# The uninstaller copies itself away and returns at once; wait until it has removed the folder,
+# its last step (wine's own services never end, so waiting for every program of the prefix
+# would not do).
 wine "$programs/uninstall.exe" /S
 for _ in $(seq 300); do [ -e "$programs" ] || break; sleep 0.1; done
 [ ! -e "$programs" ] || fail "left behind: $(ls "$programs")"
