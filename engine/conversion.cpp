@@ -202,6 +202,10 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
     if (error) return PathRefused(controls.tOutput, error, true);
   }
 
+  if (control != nullptr) {
+    control->entriesToWrite = std::uint64_t{(plan->good ? 1U : 0U) + (plan->bad ? 1U : 0U)} *
+                              static_cast<std::uint64_t>(list.UpperBound());
+  }
   RunSummary summary;
   // The input's text is copied from the input file, which is still open, as it is written.
   const auto write = [&script](std::string_view text) { script.Write(text); };

@@ -105,6 +105,7 @@ GoodPartSummary WriteGoodParts(const FrameList& list, const GoodPartNumbers& num
   if (numbers.frameNumberLine) script.WriteLine("showframenumber");
   script.Write(numbers.appendBefore);
 
+  script.CountEntry();
   bool offsets = HasOffsets(runs, 1, exclude);
   const std::int64_t x = cutStart(1, offsets) - 1;
   if (x > 0) {
@@ -123,6 +124,7 @@ GoodPartSummary WriteGoodParts(const FrameList& list, const GoodPartNumbers& num
   // The last frame cut so far.
   std::int64_t lastCut = CutEnd(list, 1, offsets, numbers);
   for (std::int32_t r = 2; r <= n; ++r) {
+    script.CountEntry();
     offsets = HasOffsets(runs, r, exclude);
     const std::int64_t start = cutStart(r, offsets);
     if (static_cast<double>(start) - numbers.minLength - 1 > static_cast<double>(lastCut)) {

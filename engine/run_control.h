@@ -15,6 +15,10 @@ struct RunControl {
   std::atomic<std::uint64_t> inputSize{0};     // the list's size once it is open
   std::atomic<std::uint64_t> bytesRead{0};     // over both passes and the text copied out
   std::atomic<std::uint64_t> bytesWritten{0};  // of the script so far
+  // The writers walk the list once for each part they write: the entries to pass in all, and
+  // those passed up to the last block written.
+  std::atomic<std::uint64_t> entriesToWrite{0};
+  std::atomic<std::uint64_t> entriesWritten{0};
 };
 
 }  // namespace snipforge

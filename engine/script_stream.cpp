@@ -73,7 +73,10 @@ void ScriptStream::WriteOut(std::string_view bytes) {
   } else {
     return;
   }
-  if (control_ != nullptr) control_->bytesWritten += bytes.size();
+  if (control_ != nullptr) {
+    control_->bytesWritten += bytes.size();
+    control_->entriesWritten = entries_;
+  }
 }
 
 void ScriptStream::Flush() {

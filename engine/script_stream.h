@@ -34,6 +34,8 @@ class ScriptStream {
   void WriteTo(NativeHandle handle, std::string name);
   // Counts the bytes written into `control`, and stops writing once it asks to cancel.
   void ReportTo(RunControl* control) { control_ = control; }
+  // A writer has passed one more entry of the list; reported with the next block written.
+  void CountEntry() { ++entries_; }
   // Appends the text unchanged.
   void Write(std::string_view text);
   // Appends the text and CR LF.
@@ -55,6 +57,7 @@ class ScriptStream {
   RunControl* control_ = nullptr;
   std::string buffer_;
   std::error_code writeError_;
+  std::uint64_t entries_ = 0;
 };
 
 }  // namespace snipforge

@@ -140,6 +140,8 @@ void FormLogic::Run(ReplacePolicy policy) {
   control_.inputSize = 0;
   control_.bytesRead = 0;
   control_.bytesWritten = 0;
+  control_.entriesToWrite = 0;
+  control_.entriesWritten = 0;
   done_ = false;
   runPolicy_ = policy;
   started_ = std::chrono::steady_clock::now();
@@ -167,14 +169,15 @@ RunProgress FormLogic::Poll() {
   progress.showDialog = std::chrono::steady_clock::now() - started_ >= kProgressDelay;
   const std::uint64_t size = control_.inputSize;
   const std::uint64_t read = control_.bytesRead;
-  if (control_.bytesWritten == 0) {
-    progress.stage = "Reading " + FileNameForMessage(values_.tInput);
-    progress.percent =
-        size == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(90, read * 45 / size));
-  } else {
-    progress.stage = "Writing " + FileNameForMessage(runOutput_);
-    progress.percent = 95;
-  }
+  // Reading is the first half: two passes over the list (copying its text out reads some more).
+  // Writing is the second: the writers' walks over the list.
+  const std::uint64_t toWrite = control_.entriesToWrite;
+  const std::uint64_t written = control_.entriesWritten;
+  const std::uint64_t reading = size == 0 ? 0 : std::min<std::uint64_t>(50, read * 25 / size);
+  const std::uint64_t writing = toWrite == 0 ? 0 : std::min<std::uint64_t>(49, written * 49 / toWrite);
+  progress.stage = control_.bytesWritten == 0 ? "Reading " + FileNameForMessage(values_.tInput)
+                                              : "Writing " + FileNameForMessage(runOutput_);
+  progress.percent = static_cast<int>(reading + writing);
   progress.tooLateToCancel = control_.committing;
   return progress;
 }
