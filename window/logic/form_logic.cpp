@@ -41,12 +41,18 @@ std::string ExistingFolderOf(const std::string& path) {
   return resolved.Resolve(folder) ? std::string() : folder;
 }
 
+// A file as the window's texts name it: its last name, with any control character written out
+// so that a name cannot start a line of its own in a message or the status line.
+std::string Shown(const std::string& path) {
+  return EscapeControlCharacters(FileNameForMessage(path));
+}
+
 std::string Count(std::int64_t count, std::string_view one, std::string_view many) {
   return std::to_string(count) + ' ' + std::string(count == 1 ? one : many);
 }
 
 std::string Written(const std::string& script, const RunSummary& summary) {
-  std::string text = "Wrote " + FileNameForMessage(script) + ": ";
+  std::string text = "Wrote " + Shown(script) + ": ";
   if (summary.goodPart) {
     text += "good part in " + Count(summary.goodTrims, "trim", "trims") + ", " +
             Count(summary.framesCut, "frame", "frames") + " cut";
@@ -175,8 +181,8 @@ RunProgress FormLogic::Poll() {
   const std::uint64_t written = control_.entriesWritten;
   const std::uint64_t reading = size == 0 ? 0 : std::min<std::uint64_t>(50, read * 25 / size);
   const std::uint64_t writing = toWrite == 0 ? 0 : std::min<std::uint64_t>(49, written * 49 / toWrite);
-  progress.stage = control_.bytesWritten == 0 ? "Reading " + FileNameForMessage(values_.tInput)
-                                              : "Writing " + FileNameForMessage(runOutput_);
+  progress.stage = control_.bytesWritten == 0 ? "Reading " + Shown(values_.tInput)
+                                              : "Writing " + Shown(runOutput_);
   progress.percent = static_cast<int>(reading + writing);
   progress.tooLateToCancel = control_.committing;
   return progress;
@@ -193,7 +199,7 @@ void FormLogic::Finish(RunOutcome outcome) {
   }
   if (outcome.existing && runPolicy_.kind == ReplacePolicy::Kind::kNever) {
     const FileId existing = *outcome.existing;
-    const std::string name = FileNameForMessage(runOutput_);
+    const std::string name = Shown(runOutput_);
     if (std::find(written_.begin(), written_.end(), existing) != written_.end() ||
         desktop_.Ask(name + " exists. Replace it?")) {
       Run(ReplacePolicy::OnlyFile(existing));
@@ -202,9 +208,10 @@ void FormLogic::Finish(RunOutcome outcome) {
     status_ = "Nothing written: " + name + " exists and was left as it is";
     return;
   }
-  status_ = outcome.message;
+  // The run's messages name files and quote values as they are.
+  status_ = EscapeControlCharacters(outcome.message);
   if (control_.cancel) return;  // the user knows: the status line says it
-  desktop_.ShowMessage(outcome.message);
+  desktop_.ShowMessage(status_);
 }
 
 void FormLogic::Cancel() {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/message_text.h"
 #include "platform/environment.h"
 #include "settings/settings_store.h"
 #include "window/qt/form1.h"
@@ -24,7 +25,10 @@ int main(int argc, char* argv[]) {
     const std::vector<std::string> foreign = snipforge::FoldersNotRootsOwn();
     if (!foreign.empty()) {
       std::string list;
-      for (const std::string& folder : foreign) list += "  " + folder + "\n";
+      // The folders come from the environment another user may have set: written out plainly.
+      for (const std::string& folder : foreign) {
+        list += "  " + snipforge::EscapeControlCharacters(folder) + "\n";
+      }
       std::fprintf(stderr,
                    "snipforge: as root, the window uses root's own folders only, and these are "
                    "not:\n%sStart it as root with \"sudo -H snipforge\", or from root's own login "

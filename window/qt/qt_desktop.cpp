@@ -12,6 +12,8 @@
 #include <QSpacerItem>
 #include <QUrl>
 
+#include "engine/message_text.h"
+
 namespace snipforge {
 namespace {
 
@@ -74,6 +76,8 @@ std::optional<std::string> QtDesktop::ChooseFile(const FileDialog& request, Purp
     } else {
       dialog.setAcceptMode(QFileDialog::AcceptSave);
       dialog.setFileMode(QFileDialog::AnyFile);
+      // Qt's own question would read the file's name as markup; this desktop asks in plain text.
+      dialog.setOption(QFileDialog::DontConfirmOverwrite);
     }
     if (!folder.isEmpty()) dialog.setDirectory(folder);
     if (!name.isEmpty()) dialog.selectFile(name);
@@ -81,10 +85,16 @@ std::optional<std::string> QtDesktop::ChooseFile(const FileDialog& request, Purp
       return std::nullopt;
     }
     const QString path = dialog.selectedFiles().constFirst();
-    if (purpose == Purpose::kOpen || MayWriteFile(path)) return ToPath(path);
-    ShowMessage(ToPath(QFileInfo(path).fileName()) + " cannot be written. Choose another file.");
-    folder = QFileInfo(path).absolutePath();
+    if (purpose == Purpose::kOpen) return ToPath(path);
+    const QFileInfo file(path);
+    const std::string shown = EscapeControlCharacters(ToPath(file.fileName()));
+    folder = file.absolutePath();
     name.clear();
+    if (!MayWriteFile(path)) {
+      ShowMessage(shown + " cannot be written. Choose another file.");
+    } else if (!file.exists() || Ask(shown + " exists. Replace it?")) {
+      return ToPath(path);
+    }
   }
 }
 
