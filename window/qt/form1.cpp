@@ -409,7 +409,9 @@ void Form1::PollRun() {
     progress_->setAutoReset(false);
     progress_->setMinimumDuration(0);
     progress_->setRange(0, 100);
-    progress_->setWindowModality(Qt::WindowModal);
+    // Not modal: the form takes no input while it runs anyway, and a modal box would make Qt
+    // drop the window's close request, which must stop the run.
+    progress_->setWindowModality(Qt::NonModal);
     if (auto* label = progress_->findChild<QLabel*>()) label->setTextFormat(Qt::PlainText);
     connect(progress_, &QProgressDialog::canceled, this, [this] { logic_.Cancel(); });
     progress_->show();
