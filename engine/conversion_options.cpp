@@ -53,7 +53,6 @@ Result<std::int32_t> NumericText::FrameCount() const {
 
 Result<ConversionOptions> CaptureOptions(const ControlValues& controls) {
   ConversionOptions options;
-  options.OutputPath = controls.tOutput;
   options.AppendToBad = controls.tAppendtoBad;
   options.AppendToGood = controls.tAppendToGood;
   options.NumberOfBlack = NumericText("number of black frames", controls.tNumberOfBlack);

@@ -41,7 +41,6 @@ class NumericText {
 };
 
 struct ConversionOptions {
-  std::string OutputPath;
   std::string AppendToBad;
   std::string AppendToGood;
   NumericText NumberOfBlack;
