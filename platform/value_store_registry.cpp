@@ -2,10 +2,12 @@
 // HKEY_CURRENT_USER for the user's own store and HKEY_LOCAL_MACHINE for the machine-wide one.
 #include "platform/value_store.h"
 
+#include "engine/option_table.h"
 #include "engine/wide_text.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -32,6 +34,22 @@ std::string Reason(LSTATUS status) {
 
 Failure CannotSave(const StoreLocation& store, const std::string& reason) {
   return Fail("cannot save the settings in " + StoreName(store) + ": " + reason);
+}
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  return std::ranges::equal(a, b, [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The registry ignores the case of value names: one written as "toffsetbefore" (with regedit or
+// a .reg file) is the program's "tOffsetBefore", and is read under the program's spelling.
+std::string OwnSpelling(std::string name) {
+  for (const Option& option : kOptions) {
+    if (SameIgnoringAsciiCase(name, option.name)) return std::string(option.name);
+  }
+  return name;
 }
 
 }  // namespace
@@ -63,7 +81,7 @@ std::optional<StoredValues> ReadStore(const StoreLocation& store) {
     std::wstring text(size / sizeof(wchar_t), L'\0');
     std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
     if (!text.empty() && text.back() == L'\0') text.pop_back();  // the terminating NUL
-    values.values.emplace_back(Utf8({name.data(), nameLength}), Utf8(text));
+    values.values.emplace_back(OwnSpelling(Utf8({name.data(), nameLength})), Utf8(text));
   }
   RegCloseKey(key);
   return values;

@@ -89,5 +89,24 @@ TEST_F(RegistryStoreTest, OnlyTextValuesOfUpTo4KiBAreRead) {
   EXPECT_EQ(read->values[0].second, "5");
 }
 
+TEST_F(RegistryStoreTest, NamesAreTheProgramsWhateverTheirCase) {
+  SetRaw(L"toffsetbefore", REG_SZ, L"3", 4);  // as regedit or a .reg file may write them
+  SetRaw(L"CHINCTEXT", REG_SZ, L"1", 4);
+  SetRaw(L"tOffsetBeforeX", REG_SZ, L"4", 4);
+  std::optional<StoredValues> read = ReadStore(store_);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(ReadSettingValue(*read, "tOffsetBefore").text, "3");
+  EXPECT_EQ(ReadSettingValue(*read, "chIncText").text, "1");
+  EXPECT_EQ(ReadSettingValue(*read, "tOffsetBeforeX").text, "4");
+  // A save replaces the value of the other spelling, and that is what loads afterwards.
+  StoredValues values;
+  WriteSettingValue(values, "tOffsetBefore", "5");
+  ASSERT_TRUE(WriteStore(store_, values).ok());
+  read = ReadStore(store_);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->values.size(), 3u);
+  EXPECT_EQ(ReadSettingValue(*read, "tOffsetBefore").text, "5");
+}
+
 }  // namespace
 }  // namespace snipforge
