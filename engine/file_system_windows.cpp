@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -395,6 +396,38 @@ OwnerKind OwnerOf(HANDLE handle) {
   return kind;
 }
 
+// The DACL of a file the user running the program owns, which the file's successor gets, and
+// whether it is protected from the folder's inherited entries.
+struct OwnDacl {
+  std::unique_ptr<void, decltype(&LocalFree)> descriptor{nullptr, &LocalFree};
+  PACL dacl = nullptr;
+  bool isProtected = false;
+};
+
+// The DACL of the open file (READ_CONTROL) when the file's owner is the process's user; none
+// for anyone else's file, nor for a NULL DACL, which would open the new file to everyone.
+OwnDacl OwnDaclOf(HANDLE handle) {
+  OwnDacl own;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                      &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return own;
+  }
+  own.descriptor.reset(descriptor);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (owner == nullptr || !IsValidSid(owner) || !Sids().known || !EqualSid(owner, Sids().User()) ||
+      dacl == nullptr || !GetSecurityDescriptorControl(descriptor, &control, &revision)) {
+    return OwnDacl();
+  }
+  own.dacl = dacl;
+  own.isProtected = (control & SE_DACL_PROTECTED) != 0;
+  return own;
+}
+
 // The layout of FSCTL_GET_REPARSE_POINT's answer for links and junctions, which MinGW's
 // headers for programs leave out.
 struct ReparseHeader {
@@ -461,15 +494,15 @@ std::wstring RandomTempName(std::error_code& error) {
 
 // A new file of an unguessable name in `folder` that no other program may open, and that the
 // system deletes when the handle closes (also when the program is killed) unless the mark is
-// cleared first.
-std::error_code CreateTemporary(const std::wstring& folder, DWORD attributes, Handle& file,
-                                std::wstring& name) {
+// cleared first; opened for reading, writing and deleting, and `access` besides.
+std::error_code CreateTemporary(const std::wstring& folder, DWORD attributes, DWORD access,
+                                Handle& file, std::wstring& name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::error_code error;
     name = RandomTempName(error);
     if (error) return error;
-    file = OpenHandle(Join(folder, name), GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_NEW,
-                      attributes | FILE_FLAG_OPEN_REPARSE_POINT);
+    file = OpenHandle(Join(folder, name), GENERIC_READ | GENERIC_WRITE | DELETE | access, 0,
+                      CREATE_NEW, attributes | FILE_FLAG_OPEN_REPARSE_POINT);
     if (file.valid()) break;
     const std::error_code failed = LastError();
     name.clear();
@@ -796,6 +829,7 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
   }
 
   DWORD carried = 0;
+  OwnDacl lent;
   if (const Handle there = OpenToLookAt(path); there.valid()) {
     Inspected inspected;
     if (const std::error_code error = Inspect(there.get(), inspected)) return fail(error);
@@ -822,6 +856,9 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
       if (OwnerOf(there.get()) == OwnerKind::kUser) {
         carried = inspected.attributes & kCarriedAttributes;
       }
+      // A script of the user's own is no more open once replaced than it was: its DACL comes
+      // along. Anyone else's lends nothing, and its successor gets the folder's entries.
+      lent = OwnDaclOf(there.get());
     }
     existing_ = existing;
     if (policy_.kind == ReplacePolicy::Kind::kNever) return fail(FileRefusal::kExists);
@@ -834,11 +871,22 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
   }
 
   std::wstring temp;
-  if (const std::error_code error = CreateTemporary(
-          folder, FILE_ATTRIBUTE_ARCHIVE | carried, file_, temp)) {
+  if (const std::error_code error =
+          CreateTemporary(folder, FILE_ATTRIBUTE_ARCHIVE | carried,
+                          lent.dacl != nullptr ? WRITE_DAC : 0, file_, temp)) {
     return fail(error);
   }
   tempName_ = Utf8(temp);
+  if (lent.dacl != nullptr) {
+    const SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION | (lent.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                      : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    if (const DWORD code =
+            SetSecurityInfo(file_.get(), SE_FILE_OBJECT, what, nullptr, nullptr, lent.dacl,
+                            nullptr)) {
+      return fail(ErrorOf(code));
+    }
+  }
   FileStatus made;
   if (const std::error_code error = StatusOf(file_.get(), made)) return fail(error);
   id_ = made.id;

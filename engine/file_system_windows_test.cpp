@@ -1,10 +1,16 @@
 // What the file calls do on Windows beyond what every system shares: Windows paths and device
-// names, attributes, read-only and open scripts, and the folders held while a script is written.
+// names, attributes and DACLs, read-only and open scripts, and the folders held while a script
+// is written.
+// clang-format off
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +30,72 @@ using testing::WriteFile;
 std::wstring WideOf(const std::string& utf8) { return PathOf(utf8).wstring(); }
 
 DWORD AttributesOf(const std::string& path) { return GetFileAttributesW(WideOf(path).c_str()); }
+
+// What of a file's security descriptor `what` names, as SDDL text; empty when it cannot be read.
+std::string SecurityOf(const std::string& path, SECURITY_INFORMATION what) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(WideOf(path).c_str(), SE_FILE_OBJECT, what, nullptr, nullptr, nullptr,
+                            nullptr, &descriptor) != ERROR_SUCCESS) {
+    return {};
+  }
+  std::string text;
+  char* sddl = nullptr;
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, what,
+                                                           &sddl, nullptr)) {
+    text = sddl;
+    LocalFree(sddl);
+  }
+  LocalFree(descriptor);
+  return text;
+}
+
+// Gives a file the owner and DACL of an SDDL text (either may be left out); the Windows error
+// when that fails.
+DWORD SetSecurity(const std::string& path, const std::string& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return GetLastError();
+  }
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
+  GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  SECURITY_INFORMATION what = 0;
+  if (owner != nullptr) what |= OWNER_SECURITY_INFORMATION;
+  if (present) {
+    what |= DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
+                                             ? PROTECTED_DACL_SECURITY_INFORMATION
+                                             : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  }
+  std::wstring wide = WideOf(path);
+  const DWORD error = SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, what, owner, nullptr,
+                                            dacl, nullptr);
+  LocalFree(descriptor);
+  return error;
+}
+
+// The process's user as a SID text.
+std::string UserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  std::vector<unsigned char> user(SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER));
+  DWORD size = 0;
+  std::string text;
+  char* sid = nullptr;
+  if (GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &size) &&
+      ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+    text = sid;
+    LocalFree(sid);
+  }
+  CloseHandle(token);
+  return text;
+}
 
 TEST(WindowsPathTest, BackslashesDeviceNamesAndNamesNoFileCanHave) {
   TempDir dir;
@@ -144,6 +216,50 @@ TEST(WindowsReplacementTest, AttributesCarryOverAReadOnlyOrOpenScriptIsLeftAsItI
     EXPECT_EQ(ReadFile(path), c.error ? "old" : "new") << c.name;
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.avs"}) << c.name;
   }
+}
+
+TEST(WindowsReplacementTest, TheUsersOwnScriptPassesOnItsDaclAnothersDoesNot) {
+  const std::string user = UserSid();
+  ASSERT_FALSE(user.empty());
+  const std::string own = "D:P(A;;FA;;;SY)(A;;FA;;;" + user + ")";
+  const struct {
+    const char* name;
+    std::string security;  // given to the old script
+    bool lent;             // the new script has the old one's DACL, else a new file's
+  } cases[] = {
+      // Wine keeps no more of a file's DACL than its mode can say, and lets a DACL widen the
+      // mode but not narrow it: only this case tells a lent DACL from a new file's there.
+      {"the user's, open to everyone", "D:P(A;;FA;;;SY)(A;;FA;;;" + user + ")(A;;FA;;;WD)",
+       true},
+      {"the user's, closed to everyone else", own, true},
+      {"the Administrators'", "O:BA" + own, false},
+  };
+  int tried = 0;
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string path = dir.File("out.avs");
+    WriteFile(path, "old");
+    WriteFile(dir.File("new.avs"), "");
+    const std::string fresh = SecurityOf(dir.File("new.avs"), DACL_SECURITY_INFORMATION);
+    const DWORD error = SetSecurity(path, c.security);
+    const std::string old = SecurityOf(path, DACL_SECURITY_INFORMATION);
+    if (error != ERROR_SUCCESS || old == fresh ||
+        (c.security.starts_with("O:") &&
+         SecurityOf(path, OWNER_SECURITY_INFORMATION) == "O:" + user)) {
+      std::cout << "skipped, " << c.name << ": a file cannot be given this DACL or owner here"
+                << (error != ERROR_SUCCESS ? " (error " + std::to_string(error) + ")"
+                                           : " (wine 8 keeps neither)")
+                << "\n";
+      continue;
+    }
+    ++tried;
+    ReplacementFile file;
+    ASSERT_FALSE(file.Create(path, {})) << c.name;
+    ASSERT_FALSE(file.Write("new")) << c.name;
+    ASSERT_FALSE(file.Commit().error) << c.name;
+    EXPECT_EQ(SecurityOf(path, DACL_SECURITY_INFORMATION), c.lent ? old : fresh) << c.name;
+  }
+  if (tried == 0) GTEST_SKIP() << "no case could be set up";
 }
 
 TEST(WindowsReplacementTest, ARunSaysWhichScriptIsOpenOrReadOnly) {

@@ -2,10 +2,15 @@
 // HKEY_CURRENT_USER for the user's own store and HKEY_LOCAL_MACHINE for the machine-wide one.
 #include "platform/value_store.h"
 
+#include "engine/option_table.h"
 #include "engine/wide_text.h"
 
+// clang-format off
 #include <windows.h>
+#include <aclapi.h>
+// clang-format on
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -34,6 +39,89 @@ Failure CannotSave(const StoreLocation& store, const std::string& reason) {
   return Fail("cannot save the settings in " + StoreName(store) + ": " + reason);
 }
 
+// What lets an account change a key's values, or who may: set its values, add subkeys, change
+// its DACL or owner, delete it.
+constexpr ACCESS_MASK kWriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | WRITE_DAC |
+                                     WRITE_OWNER | DELETE | GENERIC_WRITE | GENERIC_ALL;
+
+// SYSTEM, the Administrators or TrustedInstaller: the accounts that own and change the machine's
+// own keys. TrustedInstaller (NT SERVICE\TrustedInstaller) has no well-known SID type.
+bool IsMachineAccount(PSID sid) {
+  if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) {
+    return true;
+  }
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID installer = nullptr;
+  if (!AllocateAndInitializeSid(&nt, 6, SECURITY_SERVICE_ID_BASE_RID, 956008885, 3418522649,
+                                1831038044, 1853292631, 2271478464, 0, 0, &installer)) {
+    return false;
+  }
+  const bool same = EqualSid(sid, installer) != 0;
+  FreeSid(installer);
+  return same;
+}
+
+// True when only the machine's own accounts may change the open key (READ_CONTROL): one of them
+// owns it and its DACL lets no one else write it. Deny entries only take rights away and
+// inherit-only ones apply to subkeys alone; CREATOR OWNER stands for a subkey's owner.
+bool OnlyTheMachineMayChange(HKEY key) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(key, SE_REGISTRY_KEY,
+                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                      &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  // No DACL, or a NULL one, lets everyone write.
+  bool trusted = owner != nullptr && IsValidSid(owner) && IsMachineAccount(owner) &&
+                 dacl != nullptr;
+  for (DWORD index = 0; trusted && index < dacl->AceCount; ++index) {
+    void* entry = nullptr;
+    if (!GetAce(dacl, index, &entry)) {
+      trusted = false;
+      break;
+    }
+    const auto* header = static_cast<const ACE_HEADER*>(entry);
+    if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
+    switch (header->AceType) {
+      case ACCESS_DENIED_ACE_TYPE:
+      case ACCESS_DENIED_CALLBACK_ACE_TYPE:
+      case ACCESS_DENIED_OBJECT_ACE_TYPE:
+      case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
+        continue;
+      default:
+        break;
+    }
+    // Every kind of entry has its access mask in the same place.
+    auto* const allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    if ((allowed->Mask & kWriteAccess) == 0) continue;
+    // Any other kind of entry that grants a write, whose account is stored elsewhere, is refused.
+    const bool plain = header->AceType == ACCESS_ALLOWED_ACE_TYPE ||
+                       header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE;
+    const PSID sid = &allowed->SidStart;
+    trusted = plain && (IsMachineAccount(sid) || IsWellKnownSid(sid, WinCreatorOwnerSid));
+  }
+  LocalFree(descriptor);
+  return trusted;
+}
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  return std::ranges::equal(a, b, [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The registry ignores the case of value names: one written as "toffsetbefore" (with regedit or
+// a .reg file) is the program's "tOffsetBefore", and is read under the program's spelling.
+std::string OwnSpelling(std::string name) {
+  for (const Option& option : kOptions) {
+    if (SameIgnoringAsciiCase(name, option.name)) return std::string(option.name);
+  }
+  return name;
+}
+
 }  // namespace
 
 std::string StoreName(const StoreLocation& store) {
@@ -42,9 +130,16 @@ std::string StoreName(const StoreLocation& store) {
 }
 
 std::optional<StoredValues> ReadStore(const StoreLocation& store) {
+  const bool machine = store.owner == StoreOwner::kMachine;
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HiveOf(store), Wide(store.path).c_str(), 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HiveOf(store), Wide(store.path).c_str(), 0,
+                    KEY_QUERY_VALUE | (machine ? READ_CONTROL : 0), &key) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  // The machine-wide key steers every user's program: read only when no plain user could have
+  // written it, as the file store refuses a machine-wide file others may write.
+  if (machine && !OnlyTheMachineMayChange(key)) {
+    RegCloseKey(key);
     return std::nullopt;
   }
   StoredValues values;
@@ -63,7 +158,7 @@ std::optional<StoredValues> ReadStore(const StoreLocation& store) {
     std::wstring text(size / sizeof(wchar_t), L'\0');
     std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
     if (!text.empty() && text.back() == L'\0') text.pop_back();  // the terminating NUL
-    values.values.emplace_back(Utf8({name.data(), nameLength}), Utf8(text));
+    values.values.emplace_back(OwnSpelling(Utf8({name.data(), nameLength})), Utf8(text));
   }
   RegCloseKey(key);
   return values;
@@ -71,14 +166,17 @@ std::optional<StoredValues> ReadStore(const StoreLocation& store) {
 
 Status WriteStore(const StoreLocation& store, const StoredValues& values, Replace replace) {
   if (store.path.empty()) return CannotSave(store, "it names no key");
+  const bool machine = store.owner == StoreOwner::kMachine;
   HKEY key = nullptr;
   DWORD disposition = 0;
-  const LSTATUS created =
-      RegCreateKeyExW(HiveOf(store), Wide(store.path).c_str(), 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, &disposition);
+  const LSTATUS created = RegCreateKeyExW(
+      HiveOf(store), Wide(store.path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+      KEY_SET_VALUE | (machine ? READ_CONTROL : 0), nullptr, &key, &disposition);
   if (created != ERROR_SUCCESS) return CannotSave(store, Reason(created));
   Status saved;
-  if (replace == Replace::kAlways) {
+  if (machine && !OnlyTheMachineMayChange(key)) {  // its values would not be read
+    saved = CannotSave(store, "users other than the Administrators may change it");
+  } else if (replace == Replace::kAlways) {
     for (const auto& [name, text] : values.values) {
       const std::wstring wide = Wide(text);
       const LSTATUS set = RegSetValueExW(

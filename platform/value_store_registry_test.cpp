@@ -1,8 +1,14 @@
-// The registry store, on a key of its own under HKEY_CURRENT_USER that is deleted afterwards.
+// The registry store, on a key of its own under HKEY_CURRENT_USER (and HKEY_LOCAL_MACHINE where
+// this program may write there) that is deleted afterwards.
+// clang-format off
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 
@@ -13,7 +19,10 @@ namespace {
 
 class RegistryStoreTest : public ::testing::Test {
  protected:
-  ~RegistryStoreTest() override { RegDeleteTreeW(HKEY_CURRENT_USER, Key().c_str()); }
+  ~RegistryStoreTest() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, Key().c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, Key().c_str());
+  }
 
   [[nodiscard]] std::wstring Key() const { return {store_.path.begin(), store_.path.end()}; }
   // Sets a value as another program could, of any type and size.
@@ -31,6 +40,50 @@ class RegistryStoreTest : public ::testing::Test {
   StoreLocation store_{"Software\\Snipforge-test-" + std::to_string(std::random_device()()),
                        StoreOwner::kUser};
 };
+
+// The process's user as a SID string.
+std::string UserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  std::array<unsigned char, SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)> user{};
+  DWORD size = 0;
+  std::string text;
+  char* sid = nullptr;
+  if (GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &size) &&
+      ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+    text = sid;
+    LocalFree(sid);
+  }
+  CloseHandle(token);
+  return text;
+}
+
+// Gives the key the owner and DACL of an SDDL text (a NULL DACL when it has none); the Windows
+// error when that fails.
+DWORD SetSecurity(HKEY hive, const std::wstring& path, const std::string& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return GetLastError();
+  }
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
+  GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+  HKEY key = nullptr;
+  DWORD error = static_cast<DWORD>(
+      RegOpenKeyExW(hive, path.c_str(), 0, WRITE_DAC | WRITE_OWNER, &key));
+  if (error == ERROR_SUCCESS) {
+    error = SetSecurityInfo(key, SE_REGISTRY_KEY,
+                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, owner,
+                            nullptr, dacl, nullptr);
+    RegCloseKey(key);
+  }
+  LocalFree(descriptor);
+  return error;
+}
 
 TEST_F(RegistryStoreTest, ValuesComeBackAsTheyWereWritten) {
   EXPECT_FALSE(ReadStore(store_).has_value()) << "a missing key gives nothing";
@@ -87,6 +140,74 @@ TEST_F(RegistryStoreTest, OnlyTextValuesOfUpTo4KiBAreRead) {
   ASSERT_EQ(read->values.size(), 1u);
   EXPECT_EQ(read->values[0].first, "tMinLength");
   EXPECT_EQ(read->values[0].second, "5");
+}
+
+TEST_F(RegistryStoreTest, TheMachineWideKeyIsUsedOnlyWhenNoPlainUserMayChangeIt) {
+  HKEY created = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, Key().c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &created, nullptr) != ERROR_SUCCESS) {
+    GTEST_SKIP() << "only an elevated program may create a key in HKEY_LOCAL_MACHINE";
+  }
+  RegCloseKey(created);
+  // A new key as the system makes it is the Administrators', and only the machine's accounts
+  // may change it. Wine gives every key (also one made by `wine reg add`) the owner
+  // Administrators and a DACL that lets only them write, so it is read there too.
+  const StoreLocation machine{store_.path, StoreOwner::kMachine};
+  StoredValues values;
+  WriteSettingValue(values, "tMinLength", "7");
+  ASSERT_TRUE(WriteStore(machine, values).ok());
+  ASSERT_TRUE(ReadStore(machine).has_value());
+  const std::string user = UserSid();
+  ASSERT_FALSE(user.empty());
+  const std::string admins = "(A;;KA;;;BA)";  // so that the test may delete the key
+  const std::string installer = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+  const struct {
+    const char* name;
+    std::string security;  // owner and DACL
+    bool used;
+  } cases[] = {
+      {"owned by the user", "O:" + user + "D:" + admins, false},
+      {"Everyone may set values", "O:BAD:" + admins + "(A;;0x2;;;WD)", false},
+      {"Users may add subkeys", "O:BAD:" + admins + "(A;;0x4;;;BU)", false},
+      {"the user may change the DACL", "O:BAD:" + admins + "(A;;WD;;;" + user + ")", false},
+      {"Authenticated Users may take it over", "O:BAD:" + admins + "(A;;WO;;;AU)", false},
+      {"Everyone may delete it", "O:BAD:" + admins + "(A;;SD;;;WD)", false},
+      {"Everyone: generic write", "O:BAD:" + admins + "(A;;GW;;;WD)", false},
+      {"Everyone: generic all", "O:BAD:" + admins + "(A;;GA;;;WD)", false},
+      {"a NULL DACL", "O:BA", false},
+      {"others read, are denied, or may write only subkeys", "O:BAD:" + admins +
+           "(A;;KR;;;BU)(D;;KA;;;WD)(A;CIIO;KA;;;WD)(A;;KA;;;CO)(A;;KA;;;SY)(A;;KA;;;" +
+           installer + ")", true},
+      // Last: on Windows only a program with the restore privilege may give a key these owners.
+      {"owned by SYSTEM", "O:SYD:" + admins, true},
+      {"owned by TrustedInstaller", "O:" + installer + "D:" + admins, true},
+  };
+  for (const auto& c : cases) {
+    if (const DWORD error = SetSecurity(HKEY_LOCAL_MACHINE, Key(), c.security)) {
+      GTEST_SKIP() << c.name << ": this program may not set that (error " << error << ")";
+    }
+    EXPECT_EQ(ReadStore(machine).has_value(), c.used) << c.name;
+    EXPECT_EQ(WriteStore(machine, values).ok(), c.used) << c.name;
+  }
+}
+
+TEST_F(RegistryStoreTest, NamesAreTheProgramsWhateverTheirCase) {
+  SetRaw(L"toffsetbefore", REG_SZ, L"3", 4);  // as regedit or a .reg file may write them
+  SetRaw(L"CHINCTEXT", REG_SZ, L"1", 4);
+  SetRaw(L"tOffsetBeforeX", REG_SZ, L"4", 4);
+  std::optional<StoredValues> read = ReadStore(store_);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(ReadSettingValue(*read, "tOffsetBefore").text, "3");
+  EXPECT_EQ(ReadSettingValue(*read, "chIncText").text, "1");
+  EXPECT_EQ(ReadSettingValue(*read, "tOffsetBeforeX").text, "4");
+  // A save replaces the value of the other spelling, and that is what loads afterwards.
+  StoredValues values;
+  WriteSettingValue(values, "tOffsetBefore", "5");
+  ASSERT_TRUE(WriteStore(store_, values).ok());
+  read = ReadStore(store_);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->values.size(), 3u);
+  EXPECT_EQ(ReadSettingValue(*read, "tOffsetBefore").text, "5");
 }
 
 }  // namespace
