@@ -1,5 +1,7 @@
 #include "platform/store_text.h"
 
+#include "engine/number_text.h"
+
 namespace snipforge {
 namespace {
 
@@ -20,12 +22,6 @@ std::string Unescape(std::string_view text) {
     }
   }
   return value;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 }  // namespace

@@ -28,15 +28,6 @@ QApplication& TestApplication() {
   return *application;
 }
 
-std::vector<std::string> TempFolder::Names() const {
-  std::vector<std::string> names;
-  const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-  for (const QString& name : QDir(dir_.path()).entryList(all, QDir::Name)) {
-    names.push_back(QFile::encodeName(name).toStdString());
-  }
-  return names;
-}
-
 void WriteFile(const QString& path, const std::string& bytes) {
   QFile file(path);
   if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {

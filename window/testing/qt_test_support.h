@@ -57,8 +57,6 @@ inline void ChooseFile(QFileDialog* dialog, const QString& path) {
 class TempFolder {
  public:
   [[nodiscard]] QString File(const QString& name) const { return dir_.filePath(name); }
-  // The names of everything in the folder, sorted.
-  [[nodiscard]] std::vector<std::string> Names() const;
 
  private:
   QTemporaryDir dir_;
