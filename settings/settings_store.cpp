@@ -69,6 +69,7 @@ LoadedSettings LoadSettings(const StoreLocations& stores) {
   const std::optional<StoredValues> machine = ReadStore(stores.machine);
   LoadedSettings loaded;
   loaded.anyStoreRead = own.has_value() || machine.has_value();
+  loaded.ownStoreRead = own.has_value();
   for (const Option* option : kLoadOrder) {
     for (const std::optional<StoredValues>* store : {&own, &machine}) {
       if (!*store || (store == &machine && option->path)) continue;

@@ -37,6 +37,8 @@ struct LoadedSettings {
   std::vector<StoredText> texts;
   // False when no store could be read at all.
   bool anyStoreRead = false;
+  // False when the user's own store could not be read (it may not exist yet).
+  bool ownStoreRead = false;
 };
 
 // Each value from the user's own store, else from the machine-wide one (never tInput and

@@ -69,7 +69,10 @@ std::string Written(const std::string& script, const RunSummary& summary) {
 
 const std::string_view kWindowTitle = "Snipforge ver " SNIPFORGE_VERSION;
 
-FormLogic::FormLogic(Desktop& desktop) : desktop_(desktop) {}
+FormLogic::FormLogic(Desktop& desktop, std::optional<StoreLocations> stores)
+    : desktop_(desktop), stores_(std::move(stores)) {
+  if (stores_) Load(*stores_);
+}
 
 FormLogic::~FormLogic() { Close(); }
 
@@ -87,9 +90,13 @@ void FormLogic::ToggleCheck(const Option& option) {
   if (option.check != nullptr) values_.*option.check = values_.*option.check == 1 ? 0 : 1;
 }
 
-void FormLogic::TakeInput(std::string path) { SetText(kInput, std::move(path)); }
+void FormLogic::TakeInput(std::string path) {
+  if (!running()) SetText(kInput, std::move(path));
+}
 
-void FormLogic::TakeOutput(std::string path) { values_.tOutput = std::move(path); }
+void FormLogic::TakeOutput(std::string path) {
+  if (!running()) values_.tOutput = std::move(path);
+}
 
 bool FormLogic::CheckNumber(const Option& option) {
   if (option.kind != OptionKind::kNumericText || IsNumberText(values_.*option.text)) return true;
@@ -219,8 +226,10 @@ void FormLogic::Cancel() {
 }
 
 void FormLogic::Load(const StoreLocations& stores) {
-  CreateSettingsStore(stores);
-  for (const StoredText& stored : LoadSettings(stores).texts) {
+  const LoadedSettings loaded = LoadSettings(stores);
+  // A store made now would be empty: the values loaded are the same either way.
+  if (!loaded.ownStoreRead) CreateSettingsStore(stores);
+  for (const StoredText& stored : loaded.texts) {
     if (stored.option->check != nullptr) {
       if (const std::optional<int> value = CheckBoxValue(stored.text)) {
         SetCheck(*stored.option, *value);
@@ -240,6 +249,12 @@ void FormLogic::Close() {
   control_.cancel = true;
   worker_.join();
   done_ = false;
+}
+
+void FormLogic::CloseWindow() {
+  Close();
+  if (!stores_) return;
+  if (const Status saved = Save(*stores_); !saved) desktop_.ShowMessage(saved.error());
 }
 
 }  // namespace snipforge

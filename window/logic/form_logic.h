@@ -35,7 +35,9 @@ struct RunProgress {
 
 class FormLogic {
  public:
-  explicit FormLogic(Desktop& desktop);
+  // With stores, the stored values are put over the start values at once (Load), and closing
+  // the window saves them (CloseWindow).
+  explicit FormLogic(Desktop& desktop, std::optional<StoreLocations> stores = std::nullopt);
   // Cancels a conversion that is still running and waits for it.
   ~FormLogic();
   FormLogic(const FormLogic&) = delete;
@@ -50,9 +52,10 @@ class FormLogic {
   // A click on a check box: checked becomes unchecked, anything else checked.
   void ToggleCheck(const Option& option);
   // A file given to the program, chosen in the open dialog or dropped on the window goes into
-  // Input, and Output follows it, also when Input held that file already.
+  // Input, and Output follows it, also when Input held that file already. Nothing changes
+  // while a conversion runs.
   void TakeInput(std::string path);
-  // A file dropped onto Output.
+  // A file dropped onto Output; likewise.
   void TakeOutput(std::string path);
 
   // Leaving a numeric box: true when its text is a number; otherwise the message "ENTER a valid
@@ -84,8 +87,11 @@ class FormLogic {
   void Load(const StoreLocations& stores);
   // Stores the values; fails with the message the view shows when they could not be stored.
   [[nodiscard]] Status Save(const StoreLocations& stores) const;
-  // Cancels a running conversion and waits for it to end, as the window closes.
+  // Cancels a running conversion and waits for it to end.
   void Close();
+  // The window closes: a running conversion stops, leaving the old script, and the values are
+  // saved in the stores, with a message when they could not be.
+  void CloseWindow();
 
  private:
   void Run(ReplacePolicy policy);
@@ -93,6 +99,7 @@ class FormLogic {
   [[nodiscard]] ControlValues ValuesToRun() const;
 
   Desktop& desktop_;
+  std::optional<StoreLocations> stores_;
   ControlValues values_;
   std::string savePicked_;           // the Output the user chose in the Save dialog
   std::vector<FileId> written_;      // the files this window has written

@@ -100,7 +100,7 @@ class QtTextMeasure final : public TextMeasure {
 
 Form1::Form1(Desktop& desktop, std::optional<StoreLocations> stores,
              const std::optional<QString>& input, QWidget* parent)
-    : QWidget(parent, Qt::Window), desktop_(desktop), logic_(desktop), stores_(std::move(stores)) {
+    : QWidget(parent, Qt::Window), desktop_(desktop), logic_(desktop, std::move(stores)) {
   setWindowTitle(FromUtf8(kWindowTitle));
   setWindowIcon(ProgramIcon());
   scroll_ = new QScrollArea(this);
@@ -115,7 +115,6 @@ Form1::Form1(Desktop& desktop, std::optional<StoreLocations> stores,
   frame->addWidget(scroll_);
   BuildControls();
 
-  if (stores_) logic_.Load(*stores_);
   if (input) logic_.TakeInput(ToBytes(OptionFor(&ControlValues::tInput), *input));
   ShowValues();
   LayOut();
@@ -127,7 +126,7 @@ Form1::Form1(Desktop& desktop, std::optional<StoreLocations> stores,
   setAcceptDrops(true);
 }
 
-Form1::~Form1() { logic_.Close(); }
+Form1::~Form1() = default;
 
 QWidget* Form1::Control(std::string_view name) const { return controls_[FindControl(name)]; }
 
@@ -316,7 +315,7 @@ void Form1::dragMoveEvent(QDragMoveEvent* event) {
 
 void Form1::dropEvent(QDropEvent* event) {
   const std::optional<QString> path = DroppedFile(event->mimeData());
-  if (!path || logic_.running()) return;
+  if (!path) return;
   event->acceptProposedAction();
   QWidget* output = Control("tOutput");
   const QPoint at = output->mapFrom(this, event->position().toPoint());
@@ -332,10 +331,7 @@ void Form1::closeEvent(QCloseEvent* event) {
   // A conversion still running stops, leaving the old script, and the values are saved.
   poll_.stop();
   if (progress_) progress_->deleteLater();
-  logic_.Close();
-  if (stores_) {
-    if (const Status saved = logic_.Save(*stores_); !saved) desktop_.ShowMessage(saved.error());
-  }
+  logic_.CloseWindow();
   event->accept();
 }
 

@@ -75,7 +75,6 @@ class Form1 : public QWidget {
 
   Desktop& desktop_;
   FormLogic logic_;
-  std::optional<StoreLocations> stores_;
   std::array<QWidget*, kControls.size()> controls_{};
   QScrollArea* scroll_ = nullptr;
   QWidget* content_ = nullptr;

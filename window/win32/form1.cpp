@@ -113,7 +113,7 @@ Object* ObjectOf(HWND window, UINT message, LPARAM l) {
 
 Form1::Form1(Desktop& desktop, std::optional<StoreLocations> stores,
              const std::optional<std::string>& input, bool quitOnClose)
-    : desktop_(desktop), logic_(desktop), stores_(std::move(stores)), quitOnClose_(quitOnClose) {
+    : desktop_(desktop), logic_(desktop, std::move(stores)), quitOnClose_(quitOnClose) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   static const bool registered = [&] {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
@@ -132,7 +132,6 @@ Form1::Form1(Desktop& desktop, std::optional<StoreLocations> stores,
                              nullptr, instance, this);
   dpi_ = GetDpiForWindow(window_);
   BuildControls();
-  if (stores_) logic_.Load(*stores_);
   if (input) logic_.TakeInput(*input);
   ShowValues();
   MakeFont();
@@ -141,7 +140,6 @@ Form1::Form1(Desktop& desktop, std::optional<StoreLocations> stores,
 }
 
 Form1::~Form1() {
-  logic_.Close();
   if (window_ != nullptr) DestroyWindow(window_);
   if (font_ != nullptr) DeleteObject(font_);
   if (openIcon_ != nullptr) DestroyIcon(openIcon_);
@@ -496,10 +494,7 @@ void Form1::Close() {
   // A conversion still running stops, leaving the old script, and the values are saved.
   KillTimer(window_, kPollTimer);
   CloseProgress();
-  logic_.Close();
-  if (stores_) {
-    if (const Status saved = logic_.Save(*stores_); !saved) desktop_.ShowMessage(saved.error());
-  }
+  logic_.CloseWindow();
   DestroyWindow(window_);
 }
 
@@ -577,7 +572,7 @@ LRESULT Form1::OnWindow(UINT message, WPARAM w, LPARAM l) {
       return 0;
     case WM_DROPFILES: {
       const HDROP drop = reinterpret_cast<HDROP>(w);
-      if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1 && !logic_.running()) {
+      if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
         std::wstring path(static_cast<std::size_t>(DragQueryFileW(drop, 0, nullptr, 0)) + 1, L'\0');
         path.resize(DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())));
         POINT at{};

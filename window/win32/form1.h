@@ -65,7 +65,6 @@ class Form1 {
 
   Desktop& desktop_;
   FormLogic logic_;
-  std::optional<StoreLocations> stores_;
   bool quitOnClose_;
   HWND window_ = nullptr;
   HWND content_ = nullptr;
