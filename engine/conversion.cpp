@@ -30,15 +30,11 @@ Failure PathRefused(const std::string& path, std::error_code error, bool output)
   const std::string name = FileNameForMessage(path);
   if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) {
     if (!output) return InvalidFilename(name + ": no such file");
-    std::string_view folder = FolderOf(path);
-    while (folder.size() > 1 && IsPathSeparator(folder.back())) folder.remove_suffix(1);
-    return InvalidFilename("no folder " + std::string(folder));
+    return InvalidFilename("no folder " + std::string(FolderNameOf(path)));
   }
   if (error == std::errc::is_a_directory) return InvalidFilename(name + ": a folder");
   if (error == FileRefusal::kNotRegularFile) return InvalidFilename(name + ": not a regular file");
-  if (error == FileRefusal::kForeignLink) {
-    return InvalidFilename(name + ": its path goes through a link that belongs to another user");
-  }
+  if (error == FileRefusal::kForeignLink) return InvalidFilename(name + ": " + error.message());
   return Fail((output ? "cannot write " : "cannot read ") + name + ": " + error.message());
 }
 

@@ -15,7 +15,7 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 
 Failure CannotRead(const std::string& name, const LineReader& reader) {
-  if (reader.error() == FileRefusal::kCancelled) return Fail("cancelled; nothing was written");
+  if (reader.error() == FileRefusal::kCancelled) return Cancelled();
   return Fail("cannot read " + name + ": " + reader.error().message());
 }
 

@@ -18,6 +18,12 @@ std::string_view FolderOf(std::string_view path) {
   return path.substr(0, end);
 }
 
+std::string_view FolderNameOf(std::string_view path) {
+  std::string_view folder = FolderOf(path);
+  while (folder.size() > 1 && IsPathSeparator(folder.back())) folder.remove_suffix(1);
+  return folder;
+}
+
 std::string DeriveOutputPath(std::string_view input) {
   const std::string_view name = LastNameOf(input);
   const std::size_t point = name.rfind('.');

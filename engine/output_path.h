@@ -21,5 +21,8 @@ namespace snipforge {
 [[nodiscard]] std::string_view LastNameOf(std::string_view path);
 // The folder part of a path: everything before its last name ("" for a bare name).
 [[nodiscard]] std::string_view FolderOf(std::string_view path);
+// The folder part as a folder is named by itself: without trailing separators, except a root
+// that is nothing else ("/").
+[[nodiscard]] std::string_view FolderNameOf(std::string_view path);
 
 }  // namespace snipforge

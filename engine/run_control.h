@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/result.h"
+
 namespace snipforge {
 
 struct RunControl {
@@ -20,5 +22,8 @@ struct RunControl {
   std::atomic<std::uint64_t> entriesToWrite{0};
   std::atomic<std::uint64_t> entriesWritten{0};
 };
+
+// What a run the user cancelled says.
+inline Failure Cancelled() { return Fail("cancelled; nothing was written"); }
 
 }  // namespace snipforge

@@ -91,7 +91,7 @@ Status ScriptStream::Close() {
   if (writeError_) {
     const std::error_code error = writeError_;
     Discard();
-    if (error == FileRefusal::kCancelled) return Fail("cancelled; nothing was written");
+    if (error == FileRefusal::kCancelled) return Cancelled();
     return Fail(cannotWrite + error.message());
   }
   if (handle_ != kNoHandle) return {};
@@ -101,7 +101,7 @@ Status ScriptStream::Close() {
     control_->committing = true;
     if (control_->cancel) {
       Discard();
-      return Fail("cancelled; nothing was written");
+      return Cancelled();
     }
   }
   const ReplacementFile::Committed committed = file_.Commit();

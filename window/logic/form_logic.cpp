@@ -199,8 +199,7 @@ void FormLogic::Finish(RunOutcome outcome) {
   if (outcome.ok) {
     written_.push_back(outcome.summary.script);
     status_ = Written(runOutput_, outcome.summary);
-    std::string_view folder = FolderOf(runOutput_);
-    while (folder.size() > 1 && IsPathSeparator(folder.back())) folder.remove_suffix(1);
+    const std::string_view folder = FolderNameOf(runOutput_);
     scriptFolder_ = folder.empty() ? "." : std::string(folder);
     return;
   }
