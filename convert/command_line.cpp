@@ -31,15 +31,11 @@ struct Flag {
 };
 
 Flag FindFlag(std::string_view flag) {
-  for (const Option& option : kOptions) {
-    if (option.flag.empty()) continue;
-    if (flag == option.flag) return {&option, 1};
-    if (option.kind == OptionKind::kCheckBox && flag.starts_with("no-") &&
-        flag.substr(3) == option.flag) {
-      return {&option, 0};
-    }
-  }
-  return {};
+  if (const Option* option = FindOptionByFlag(flag)) return {option, 1};
+  if (!flag.starts_with("no-")) return {};
+  const Option* cleared = FindOptionByFlag(flag.substr(3));
+  if (cleared == nullptr || cleared->kind != OptionKind::kCheckBox) return {};
+  return {cleared, 0};
 }
 
 }  // namespace

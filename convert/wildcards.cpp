@@ -17,10 +17,8 @@ namespace {
 bool TakesValue(std::string_view argument) {
   if (argument == "-o") return true;
   if (!argument.starts_with("--") || argument.find('=') != std::string_view::npos) return false;
-  const std::string_view flag = argument.substr(2);
-  return std::any_of(kOptions.begin(), kOptions.end(), [flag](const Option& option) {
-    return !option.flag.empty() && option.flag == flag && option.kind != OptionKind::kCheckBox;
-  });
+  const Option* option = FindOptionByFlag(argument.substr(2));
+  return option != nullptr && option->kind != OptionKind::kCheckBox;
 }
 
 // The files that `pattern` matches, sorted by name ignoring case; nothing when it has no

@@ -48,6 +48,13 @@ std::string CaptionAround(std::string_view caption, std::string_view value) {
   return text;
 }
 
+const Option* FindOptionByFlag(std::string_view flag) {
+  for (const Option& option : kOptions) {
+    if (!option.flag.empty() && option.flag == flag) return &option;
+  }
+  return nullptr;
+}
+
 std::string OptionText(const ControlValues& values, const Option& option) {
   if (option.check != nullptr) return std::to_string(values.*option.check);
   return values.*option.text;

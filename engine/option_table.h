@@ -168,6 +168,9 @@ struct BlankRun {
 // before bad frames"), or by one blank when the value is empty, as a screen reader says it.
 [[nodiscard]] std::string CaptionAround(std::string_view caption, std::string_view value);
 
+// The row whose command-line flag is `flag` ("offset-before"); null when none is.
+[[nodiscard]] const Option* FindOptionByFlag(std::string_view flag);
+
 // The value as text, the form in which it is stored: a text as it is, a check box as "0", "1"
 // or "2".
 [[nodiscard]] std::string OptionText(const ControlValues& values, const Option& option);
