@@ -56,20 +56,24 @@ std::error_code InputFile::Open(std::string_view path) {
 ReplacementFile::~ReplacementFile() { Discard(); }
 
 std::error_code ReplacementFile::Create(std::string_view path, const ReplacementOptions& options) {
-  Discard();
-  existing_.reset();
-  id_ = {};
-  target_ = ResolvedPath();
-  if (const std::error_code error = target_.Resolve(path, options.lastLink)) return error;
-  return Make(options);
+  ResolvedPath target;
+  if (const std::error_code error = target.Resolve(path, options.lastLink)) {
+    Forget();
+    return error;
+  }
+  return Create(std::move(target), options);
 }
 
 std::error_code ReplacementFile::Create(ResolvedPath target, const ReplacementOptions& options) {
+  Forget();
+  target_ = std::move(target);
+  return Make(options);
+}
+
+void ReplacementFile::Forget() {
   Discard();
   existing_.reset();
   id_ = {};
-  target_ = std::move(target);
-  return Make(options);
 }
 
 std::error_code ReplacementFile::Write(std::string_view bytes) {

@@ -77,10 +77,12 @@ struct FileStatus {
 
 // The status of an open handle.
 [[nodiscard]] std::error_code StatusOf(NativeHandle handle, FileStatus& status);
+#ifndef _WIN32
 // True when `owner` is the user running the program or root.
 [[nodiscard]] bool IsOwnOrRoot(std::uint32_t owner);
-// The user running the program (0 on Windows).
+// The user running the program.
 [[nodiscard]] std::uint32_t CurrentUser();
+#endif
 
 // Refusals of this unit beyond the errors the system reports itself.
 enum class FileRefusal {
@@ -182,9 +184,11 @@ struct ReplacementOptions {
   std::optional<std::uint32_t> mode;
   // kKeep: a link at the name is replaced by the new file, never followed.
   LastLink lastLink = LastLink::kFollow;
+#ifndef _WIN32
   // A lock file of this name beside the target, held from Create to the end of Commit, so that
   // two copies of the program replace the file one after the other; waits up to two seconds.
   std::string lockName;
+#endif
   // False: a named temporary file even where the file system has unnamed ones (NFS and FAT
   // have none; tests take that way with it).
   bool unnamedTemporary = true;
@@ -232,12 +236,16 @@ class ReplacementFile {
 
  private:
   [[nodiscard]] std::error_code Make(const ReplacementOptions& options);
+  // Discards the file and what an earlier Create learnt.
+  void Forget();
   [[nodiscard]] std::error_code PutInPlace();
 
   ResolvedPath target_;
   ReplacePolicy policy_;
   Handle file_;
+#ifndef _WIN32
   Handle lock_;
+#endif
   std::optional<FileStatus> existing_;
   FileId id_;
   bool unnamed_ = false;
@@ -247,8 +255,10 @@ class ReplacementFile {
 // Writes all of `bytes` to an open handle (standard output).
 [[nodiscard]] std::error_code WriteAll(NativeHandle handle, std::string_view bytes);
 
+#ifndef _WIN32
 // Creates the missing folders of `path` with `mode` (a folder that exists is left as it is).
 void CreateFolders(std::string_view path, std::uint32_t mode);
+#endif
 
 }  // namespace snipforge
 

@@ -16,19 +16,15 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace snipforge {
 namespace {
 
 constexpr int kMaxLinks = 40;
-constexpr auto kLockWait = std::chrono::seconds(2);
-constexpr auto kLockRetry = std::chrono::milliseconds(50);
 // Paths from this length on get the \\?\ form: CreateDirectoryW stops at MAX_PATH less room for
 // an 8.3 name, the other calls at MAX_PATH.
 constexpr std::size_t kLongPath = MAX_PATH - 12;
@@ -114,18 +110,11 @@ std::error_code LastError() {
 // system's own error says it.
 std::error_code LinkError() { return {ERROR_CANT_RESOLVE_FILENAME, std::system_category()}; }
 
-// UTF-8 as UTF-16; false for bytes that are no UTF-8, which can name no file.
+// StrictWide for the many calls here that go on with the text or stop.
 bool ToWide(std::string_view text, std::wstring& wide) {
-  wide.clear();
-  if (text.empty()) return true;
-  if (text.size() > 0x7fffffff) return false;
-  const int size = static_cast<int>(text.size());
-  const int length =
-      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-  if (length <= 0) return false;
-  wide.resize(static_cast<std::size_t>(length));
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(),
-                             length) == length;
+  std::optional<std::wstring> strict = StrictWide(text);
+  wide = strict ? std::move(*strict) : std::wstring();
+  return strict.has_value();
 }
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
@@ -373,59 +362,62 @@ const UserSids& Sids() {
 
 enum class OwnerKind { kUnknown, kUser, kSystem, kOther };
 
-// Whose the open file is: this user's (or the owner the user's new files get), SYSTEM's or the
-// Administrators', or anyone else's. Needs READ_CONTROL on the handle.
-OwnerKind OwnerOf(HANDLE handle) {
+// The owner and DACL of an open file (READ_CONTROL), read once; both null when they cannot be
+// read.
+struct Security {
+  std::unique_ptr<void, decltype(&LocalFree)> descriptor{nullptr, &LocalFree};
   PSID owner = nullptr;
+  PACL dacl = nullptr;
+};
+
+Security SecurityOf(HANDLE handle) {
+  Security security;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return OwnerKind::kUnknown;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &security.owner,
+                      nullptr, &security.dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return Security();
   }
-  OwnerKind kind = OwnerKind::kOther;
-  const UserSids& sids = Sids();
-  if (owner == nullptr || !IsValidSid(owner)) {
-    kind = OwnerKind::kUnknown;
-  } else if (sids.known && (EqualSid(owner, sids.User()) || EqualSid(owner, sids.Owner()))) {
-    kind = OwnerKind::kUser;
-  } else if (IsWellKnownSid(owner, WinLocalSystemSid) ||
-             IsWellKnownSid(owner, WinBuiltinAdministratorsSid)) {
-    kind = OwnerKind::kSystem;
-  }
-  LocalFree(descriptor);
-  return kind;
+  security.descriptor.reset(descriptor);
+  return security;
 }
 
-// The DACL of a file the user running the program owns, which the file's successor gets, and
-// whether it is protected from the folder's inherited entries.
-struct OwnDacl {
-  std::unique_ptr<void, decltype(&LocalFree)> descriptor{nullptr, &LocalFree};
-  PACL dacl = nullptr;
+// Whose the file is: this user's (or the owner the user's new files get), SYSTEM's or the
+// Administrators', or anyone else's.
+OwnerKind OwnerOf(const Security& security) {
+  const PSID owner = security.owner;
+  const UserSids& sids = Sids();
+  if (owner == nullptr || !IsValidSid(owner)) return OwnerKind::kUnknown;
+  if (sids.known && (EqualSid(owner, sids.User()) || EqualSid(owner, sids.Owner()))) {
+    return OwnerKind::kUser;
+  }
+  if (IsWellKnownSid(owner, WinLocalSystemSid) ||
+      IsWellKnownSid(owner, WinBuiltinAdministratorsSid)) {
+    return OwnerKind::kSystem;
+  }
+  return OwnerKind::kOther;
+}
+
+OwnerKind OwnerOf(HANDLE handle) { return OwnerOf(SecurityOf(handle)); }
+
+// The DACL a file's successor gets, and whether it is protected from the folder's inherited
+// entries: only a file whose owner is the process's user lends it, and never a NULL DACL,
+// which would open the new file to everyone.
+struct LentDacl {
+  PACL dacl = nullptr;  // none: the successor gets the folder's entries
   bool isProtected = false;
 };
 
-// The DACL of the open file (READ_CONTROL) when the file's owner is the process's user; none
-// for anyone else's file, nor for a NULL DACL, which would open the new file to everyone.
-OwnDacl OwnDaclOf(HANDLE handle) {
-  OwnDacl own;
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(handle, SE_FILE_OBJECT,
-                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                      &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return own;
-  }
-  own.descriptor.reset(descriptor);
+LentDacl DaclToLend(const Security& security) {
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
+  const PSID owner = security.owner;
   if (owner == nullptr || !IsValidSid(owner) || !Sids().known || !EqualSid(owner, Sids().User()) ||
-      dacl == nullptr || !GetSecurityDescriptorControl(descriptor, &control, &revision)) {
-    return OwnDacl();
+      security.dacl == nullptr ||
+      !GetSecurityDescriptorControl(security.descriptor.get(), &control, &revision)) {
+    return {};
   }
-  own.dacl = dacl;
-  own.isProtected = (control & SE_DACL_PROTECTED) != 0;
-  return own;
+  return {security.dacl, (control & SE_DACL_PROTECTED) != 0};
 }
 
 // The layout of FSCTL_GET_REPARSE_POINT's answer for links and junctions, which MinGW's
@@ -542,36 +534,6 @@ std::error_code RenameOpenFile(HANDLE file, const std::wstring& path, bool repla
   return LastError();
 }
 
-// Holds a lock file in `folder` for as long as the handle lives. Anything but a regular file at
-// the lock's name is refused, never followed.
-std::error_code TakeLock(const std::wstring& folder, const std::string& name, Handle& lock) {
-  std::wstring wide;
-  if (!ToWide(name, wide)) return Error(EILSEQ);
-  lock = OpenHandle(Join(folder, wide), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
-  if (!lock.valid()) return LastError();
-  Inspected inspected;
-  if (const std::error_code error = Inspect(lock.get(), inspected)) return error;
-  if (inspected.status.kind != FileKind::kRegular) {
-    lock.reset();
-    return FileRefusal::kNotRegularFile;
-  }
-  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-  for (;;) {
-    OVERLAPPED whole{};
-    if (LockFileEx(lock.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                   &whole)) {
-      return {};
-    }
-    if (GetLastError() != ERROR_LOCK_VIOLATION || std::chrono::steady_clock::now() >= deadline) {
-      lock.reset();
-      return FileRefusal::kLocked;
-    }
-    std::this_thread::sleep_for(kLockRetry);
-  }
-}
-
 // The folder part of a resolved path's native text.
 std::wstring FolderPathOf(const ResolvedPath& path) {
   std::wstring native;
@@ -601,10 +563,6 @@ std::error_code StatusOf(NativeHandle handle, FileStatus& status) {
   status = inspected.status;
   return {};
 }
-
-bool IsOwnOrRoot(std::uint32_t owner) { return owner == 0; }
-
-std::uint32_t CurrentUser() { return 0; }
 
 std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
   folder_.reset();
@@ -769,17 +727,10 @@ std::error_code InputFile::OpenCopyOf(NativeHandle source) {
   std::wstring name;
   // Deleted when it is closed, however the program ends; FILE_ATTRIBUTE_TEMPORARY keeps it in
   // memory where it fits.
-  for (int attempt = 0; attempt < 100 && !copy.valid(); ++attempt) {
-    std::error_code error;
-    name = RandomTempName(error);
-    if (error) return error;
-    copy = OpenHandle(Join(FolderPathOf(folder), name), GENERIC_READ | GENERIC_WRITE, 0,
-                      CREATE_NEW,
-                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE |
-                          FILE_FLAG_OPEN_REPARSE_POINT);
-    if (!copy.valid() && GetLastError() != ERROR_FILE_EXISTS) return LastError();
+  if (const std::error_code error =
+          CreateTemporary(FolderPathOf(folder), FILE_ATTRIBUTE_TEMPORARY, 0, copy, name)) {
+    return error;
   }
-  if (!copy.valid()) return Error(EEXIST);
   std::vector<char> block(1 << 16);
   for (;;) {
     DWORD got = 0;
@@ -824,12 +775,10 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
   if (!IsPossibleName(wideName)) return fail(Error(EINVAL));
   const std::wstring folder = FolderPathOf(target_);
   policy_ = options.replace;
-  if (!options.lockName.empty()) {
-    if (const std::error_code error = TakeLock(folder, options.lockName, lock_)) return fail(error);
-  }
 
   DWORD carried = 0;
-  OwnDacl lent;
+  Security security;  // of the file replaced, which `lent` may point into
+  LentDacl lent;
   if (const Handle there = OpenToLookAt(path); there.valid()) {
     Inspected inspected;
     if (const std::error_code error = Inspect(there.get(), inspected)) return fail(error);
@@ -852,13 +801,14 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
       Inspected opened;
       if (const std::error_code error = Inspect(writable.get(), opened)) return fail(error);
       if (!(opened.status.id == existing.id)) return fail(FileRefusal::kChanged);
-      // Only the user's own file lends its attributes; another's stay with it.
-      if (OwnerOf(there.get()) == OwnerKind::kUser) {
+      // Only the user's own file lends its attributes; another's stay with it. A script of the
+      // user's own is no more open once replaced than it was: its DACL comes along. Anyone
+      // else's lends nothing, and its successor gets the folder's entries.
+      security = SecurityOf(there.get());
+      if (OwnerOf(security) == OwnerKind::kUser) {
         carried = inspected.attributes & kCarriedAttributes;
       }
-      // A script of the user's own is no more open once replaced than it was: its DACL comes
-      // along. Anyone else's lends nothing, and its successor gets the folder's entries.
-      lent = OwnDaclOf(there.get());
+      lent = DaclToLend(security);
     }
     existing_ = existing;
     if (policy_.kind == ReplacePolicy::Kind::kNever) return fail(FileRefusal::kExists);
@@ -963,7 +913,6 @@ void ReplacementFile::Discard() {
     }
   }
   tempName_.clear();
-  lock_.reset();
   unnamed_ = false;
 }
 
@@ -976,20 +925,6 @@ std::error_code WriteAll(NativeHandle handle, std::string_view bytes) {
     bytes.remove_prefix(written);
   }
   return {};
-}
-
-void CreateFolders(std::string_view path, std::uint32_t /*mode: folders inherit their ACL*/) {
-  std::wstring wide;
-  if (path.empty() || !ToWide(path, wide)) return;
-  SplitPath split;
-  if (Split(wide, split)) return;
-  // CreateDirectoryW never follows a link at the name it creates, and leaves an existing folder
-  // as it is.
-  std::vector<std::wstring> names;
-  for (std::wstring& name : split.names) {
-    names.push_back(std::move(name));
-    CreateDirectoryW(SystemPath(Join(split.root, names)).c_str(), nullptr);
-  }
 }
 
 }  // namespace snipforge
