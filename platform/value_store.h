@@ -29,6 +29,11 @@ struct StoreLocation {
 // ("HKEY_CURRENT_USER\Software\Snipforge").
 [[nodiscard]] std::string StoreName(const StoreLocation& store);
 
+// The refusal of a save, with its reason.
+[[nodiscard]] inline Failure CannotSave(const StoreLocation& store, const std::string& reason) {
+  return Fail("cannot save the settings in " + StoreName(store) + ": " + reason);
+}
+
 // The values of the store; nothing when it is missing or not trusted. Opening a file never
 // follows a link at its name and never waits.
 [[nodiscard]] std::optional<StoredValues> ReadStore(const StoreLocation& store);

@@ -29,10 +29,6 @@ std::error_code Locate(const StoreLocation& store, ResolvedPath& where) {
   return {};
 }
 
-Failure CannotSave(const StoreLocation& store, const std::string& reason) {
-  return Fail("cannot save the settings in " + StoreName(store) + ": " + reason);
-}
-
 }  // namespace
 
 std::string StoreName(const StoreLocation& store) { return store.path; }

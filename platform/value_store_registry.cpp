@@ -35,10 +35,6 @@ std::string Reason(LSTATUS status) {
   return std::system_category().message(static_cast<int>(status));
 }
 
-Failure CannotSave(const StoreLocation& store, const std::string& reason) {
-  return Fail("cannot save the settings in " + StoreName(store) + ": " + reason);
-}
-
 // What lets an account change a key's values, or who may: set its values, add subkeys, change
 // its DACL or owner, delete it.
 constexpr ACCESS_MASK kWriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | WRITE_DAC |
