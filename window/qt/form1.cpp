@@ -28,24 +28,21 @@
 #include "window/qt/check_box.h"
 #include "window/qt/gap_label.h"
 #include "window/qt/icons.h"
+#include "window/qt/qt_desktop.h"
 
 namespace snipforge {
 namespace {
 
 constexpr int kPollMilliseconds = 50;
 
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // An option's text as the window holds it: a path in the file system's encoding, other text in
 // UTF-8.
 QString FromBytes(const Option& option, const std::string& text) {
-  return option.path ? QFile::decodeName(QByteArray::fromStdString(text)) : FromUtf8(text);
+  return option.path ? FromPath(text) : FromUtf8(text);
 }
 
 std::string ToBytes(const Option& option, const QString& text) {
-  return option.path ? QFile::encodeName(text).toStdString() : text.toUtf8().toStdString();
+  return option.path ? ToPath(text) : text.toUtf8().toStdString();
 }
 
 // The local path of a drag that carries one local file; nothing for anything else (text,

@@ -21,9 +21,6 @@ namespace {
 // and up to four buttons.
 constexpr int kTitleBarRoom = 160;
 
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // Qt sizes a message box by its text and by its title in a small font with little room for the
 // title bar's buttons, so a window manager cut "Snipforge" short above a short message. A

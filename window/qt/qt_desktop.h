@@ -3,13 +3,27 @@
 // text.
 #pragma once
 
+#include <QFile>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include <string>
+#include <string_view>
+
 #include "window/logic/desktop.h"
 
 namespace snipforge {
+
+// Text between the program's bytes and Qt's: UTF-8 for texts, the file system's encoding for
+// paths.
+inline QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+inline QString FromPath(const std::string& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path));
+}
+inline std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 class QtDesktop final : public Desktop {
  public:
