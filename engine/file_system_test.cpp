@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadFile;
+using testing::Replace;
 using testing::TempDir;
 using testing::WriteFile;
 
@@ -26,17 +27,6 @@ constexpr fs::perms k0640 = fs::perms::owner_read | fs::perms::owner_write | fs:
 #ifndef _WIN32
 constexpr uid_t kNobody = 65534;
 #endif
-
-// Writes "new" through a replacement file for `path`; the error of the first step that failed.
-// `meanwhile` runs between creating the file and committing it.
-std::error_code Replace(const std::string& path, const ReplacementOptions& options = {},
-                        const std::function<void()>& meanwhile = {}) {
-  ReplacementFile file;
-  if (const std::error_code error = file.Create(path, options)) return error;
-  if (const std::error_code error = file.Write("new")) return error;
-  if (meanwhile) meanwhile();
-  return file.Commit().error;
-}
 
 FileId IdOf(const std::string& path) {
   InputFile file;

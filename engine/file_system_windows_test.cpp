@@ -17,6 +17,7 @@
 #include "engine/conversion.h"
 #include "engine/file_system.h"
 #include "engine/test_support.h"
+#include "engine/test_support_windows.h"
 
 namespace snipforge {
 namespace {
@@ -78,23 +79,6 @@ DWORD SetSecurity(const std::string& path, const std::string& sddl) {
                                             dacl, nullptr);
   LocalFree(descriptor);
   return error;
-}
-
-// The process's user as a SID text.
-std::string UserSid() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-  std::vector<unsigned char> user(SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER));
-  DWORD size = 0;
-  std::string text;
-  char* sid = nullptr;
-  if (GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &size) &&
-      ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
-    text = sid;
-    LocalFree(sid);
-  }
-  CloseHandle(token);
-  return text;
 }
 
 TEST(WindowsPathTest, BackslashesDeviceNamesAndNamesNoFileCanHave) {
@@ -204,11 +188,7 @@ TEST(WindowsReplacementTest, AttributesCarryOverAReadOnlyOrOpenScriptIsLeftAsItI
                                   OPEN_EXISTING, 0, nullptr));
       ASSERT_TRUE(holder.get() != INVALID_HANDLE_VALUE) << c.name;
     }
-    ReplacementFile file;
-    std::error_code error = file.Create(path, {});
-    if (!error) error = file.Write("new");
-    if (!error) error = file.Commit().error;
-    EXPECT_EQ(error, c.error) << c.name;
+    EXPECT_EQ(testing::Replace(path), c.error) << c.name;
     holder.reset();
     const DWORD attributes = AttributesOf(path);
     EXPECT_EQ(attributes & (kHiddenSystem | FILE_ATTRIBUTE_READONLY), c.kept) << c.name;
@@ -219,7 +199,7 @@ TEST(WindowsReplacementTest, AttributesCarryOverAReadOnlyOrOpenScriptIsLeftAsItI
 }
 
 TEST(WindowsReplacementTest, TheUsersOwnScriptPassesOnItsDaclAnothersDoesNot) {
-  const std::string user = UserSid();
+  const std::string user = testing::UserSid();
   ASSERT_FALSE(user.empty());
   const std::string own = "D:P(A;;FA;;;SY)(A;;FA;;;" + user + ")";
   const struct {

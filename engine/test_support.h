@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -18,6 +19,10 @@
 #include "engine/file_system.h"
 #include "engine/frame_list.h"
 #include "engine/script_stream.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace snipforge::testing {
 
@@ -79,6 +84,26 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(PathOf(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+#ifndef _WIN32
+// Writes the file 0600 in a folder made 0700 when missing, as a user's own store is.
+inline void WritePrivateFile(const std::string& path, const std::string& bytes) {
+  ::mkdir(std::filesystem::path(path).parent_path().c_str(), 0700);
+  WriteFile(path, bytes);
+  ::chmod(path.c_str(), 0600);
+}
+#endif
+
+// Writes "new" through a replacement file for `path`; the error of the first step that failed.
+// `meanwhile` runs between creating the file and committing it.
+inline std::error_code Replace(const std::string& path, const ReplacementOptions& options = {},
+                               const std::function<void()>& meanwhile = {}) {
+  ReplacementFile file;
+  if (const std::error_code error = file.Create(path, options)) return error;
+  if (const std::error_code error = file.Write("new")) return error;
+  if (meanwhile) meanwhile();
+  return file.Commit().error;
 }
 
 // The file at `path`, opened for reading; throws when it cannot be opened.

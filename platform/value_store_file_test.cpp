@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
+using testing::WritePrivateFile;
 
 constexpr uid_t kStranger = 4242;  // a uid no account of the test machine uses
 
@@ -40,13 +41,6 @@ StoredValues Values(std::initializer_list<std::pair<std::string, std::string>> v
 }
 
 const StoredValues kSeven = Values({{"tMinLength", "7"}});
-
-// Writes the file 0600 in a folder made 0700 when missing, as a user's own store is.
-void WritePrivateFile(const std::string& path, const std::string& bytes) {
-  ::mkdir(fs::path(path).parent_path().c_str(), 0700);
-  WriteFile(path, bytes);
-  ::chmod(path.c_str(), 0600);
-}
 
 // Sets the umask for as long as it lives.
 class Umask {

@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "engine/test_support_windows.h"
 #include "platform/value_store.h"
 
 namespace snipforge {
@@ -40,23 +41,6 @@ class RegistryStoreTest : public ::testing::Test {
   StoreLocation store_{"Software\\Snipforge-test-" + std::to_string(std::random_device()()),
                        StoreOwner::kUser};
 };
-
-// The process's user as a SID string.
-std::string UserSid() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-  std::array<unsigned char, SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)> user{};
-  DWORD size = 0;
-  std::string text;
-  char* sid = nullptr;
-  if (GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &size) &&
-      ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
-    text = sid;
-    LocalFree(sid);
-  }
-  CloseHandle(token);
-  return text;
-}
 
 // Gives the key the owner and DACL of an SDDL text (a NULL DACL when it has none); the Windows
 // error when that fails.
@@ -157,7 +141,7 @@ TEST_F(RegistryStoreTest, TheMachineWideKeyIsUsedOnlyWhenNoPlainUserMayChangeIt)
   WriteSettingValue(values, "tMinLength", "7");
   ASSERT_TRUE(WriteStore(machine, values).ok());
   ASSERT_TRUE(ReadStore(machine).has_value());
-  const std::string user = UserSid();
+  const std::string user = testing::UserSid();
   ASSERT_FALSE(user.empty());
   const std::string admins = "(A;;KA;;;BA)";  // so that the test may delete the key
   const std::string installer = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";

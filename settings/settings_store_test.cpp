@@ -14,14 +14,8 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempDir;
+using testing::WritePrivateFile;
 using namespace std::string_literals;
-
-// Writes the file 0600 in a folder made 0700 when missing, as a user's own store is.
-void WritePrivateFile(const std::string& path, const std::string& bytes) {
-  ::mkdir(std::filesystem::path(path).parent_path().c_str(), 0700);
-  testing::WriteFile(path, bytes);
-  ::chmod(path.c_str(), 0600);
-}
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,11 +28,7 @@ class Win32Form1Test : public ::testing::Test {
     ShowWindow(form_->window(), SW_SHOW);
     SetForegroundWindow(form_->window());
     // The window is active once the window system has said so.
-    for (int i = 0; i < 400 && GetActiveWindow() != form_->window(); ++i) {
-      Pump();
-      Sleep(5);
-    }
-    Pump();
+    PumpUntil([this] { return GetActiveWindow() == form_->window(); }, 400);
   }
 
   // Handles the messages waiting, as the program's message loop does.
@@ -42,6 +39,14 @@ class Win32Form1Test : public ::testing::Test {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
+  }
+  // Pumps until `done`, or for about `tries` times 5 ms.
+  void PumpUntil(const std::function<bool()>& done, int tries) {
+    for (int i = 0; i < tries && !done(); ++i) {
+      Pump();
+      Sleep(5);
+    }
+    Pump();
   }
   HWND Control(const char* name) const { return form_->Control(name); }
   std::string Text(const char* name) const {
@@ -138,11 +143,7 @@ TEST_F(Win32Form1Test, StartWritesTheScriptAndTheStatusLineSaysWhatItDid) {
   Type("tOffsetBefore", "2");
   SendMessageW(Control("cStartConv"), BM_CLICK, 0, 0);
   EXPECT_FALSE(IsWindowEnabled(GetParent(Control("tInput")))) << "no input while it runs";
-  for (int i = 0; i < 2000 && form_->running(); ++i) {
-    Pump();
-    Sleep(5);
-  }
-  Pump();
+  PumpUntil([this] { return !form_->running(); }, 2000);
   EXPECT_TRUE(IsWindowEnabled(GetParent(Control("tInput"))));
   EXPECT_EQ(ReadFile(dir.File("frames.avs")), "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 12,0)\r\n");
   EXPECT_EQ(Text("lStatus"), "Wrote frames.avs: good part in 2 trims, 4 frames cut");
