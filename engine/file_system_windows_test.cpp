@@ -52,33 +52,18 @@ std::string SecurityOf(const std::string& path, SECURITY_INFORMATION what) {
 
 // Gives a file the owner and DACL of an SDDL text (either may be left out); the Windows error
 // when that fails.
-DWORD SetSecurity(const std::string& path, const std::string& sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
-                                                            &descriptor, nullptr)) {
-    return GetLastError();
-  }
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
-  GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-  GetSecurityDescriptorControl(descriptor, &control, &revision);
+DWORD SetSecurity(const std::string& path, const std::string& text) {
+  testing::Sddl sddl;
+  if (const DWORD error = testing::ParseSddl(text, sddl)) return error;
   SECURITY_INFORMATION what = 0;
-  if (owner != nullptr) what |= OWNER_SECURITY_INFORMATION;
-  if (present) {
-    what |= DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
-                                             ? PROTECTED_DACL_SECURITY_INFORMATION
-                                             : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  if (sddl.owner != nullptr) what |= OWNER_SECURITY_INFORMATION;
+  if (sddl.hasDacl) {
+    what |= DACL_SECURITY_INFORMATION | (sddl.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                          : UNPROTECTED_DACL_SECURITY_INFORMATION);
   }
   std::wstring wide = WideOf(path);
-  const DWORD error = SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, what, owner, nullptr,
-                                            dacl, nullptr);
-  LocalFree(descriptor);
-  return error;
+  return SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, what, sddl.owner, nullptr, sddl.dacl,
+                               nullptr);
 }
 
 TEST(WindowsPathTest, BackslashesDeviceNamesAndNamesNoFileCanHave) {

@@ -44,28 +44,18 @@ class RegistryStoreTest : public ::testing::Test {
 
 // Gives the key the owner and DACL of an SDDL text (a NULL DACL when it has none); the Windows
 // error when that fails.
-DWORD SetSecurity(HKEY hive, const std::wstring& path, const std::string& sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
-                                                            &descriptor, nullptr)) {
-    return GetLastError();
-  }
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
-  GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+DWORD SetSecurity(HKEY hive, const std::wstring& path, const std::string& text) {
+  testing::Sddl sddl;
+  if (const DWORD error = testing::ParseSddl(text, sddl)) return error;
   HKEY key = nullptr;
   DWORD error = static_cast<DWORD>(
       RegOpenKeyExW(hive, path.c_str(), 0, WRITE_DAC | WRITE_OWNER, &key));
   if (error == ERROR_SUCCESS) {
     error = SetSecurityInfo(key, SE_REGISTRY_KEY,
-                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, owner,
-                            nullptr, dacl, nullptr);
+                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, sddl.owner,
+                            nullptr, sddl.dacl, nullptr);
     RegCloseKey(key);
   }
-  LocalFree(descriptor);
   return error;
 }
 
