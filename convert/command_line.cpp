@@ -91,6 +91,10 @@ Result<CommandLineRequest> ParseCommandLine(const std::vector<std::string>& argu
     if (found.option->kind == OptionKind::kNumericText && !IsNumberText(value)) {
       return Fail(name + " takes a number, not " + QuoteForMessage(value));
     }
+    if (found.option->kind == OptionKind::kChoice && !ChoiceIndex(*found.option, value)) {
+      return Fail(name + " takes " + ChoiceWords(*found.option, " or ") + ", not " +
+                  QuoteForMessage(value));
+    }
     if (found.option == &kOutputRow) {
       request.output = std::move(value);
     } else {
@@ -169,6 +173,10 @@ std::string Help() {
                      " (default: " +
                      (start.*option.check == 1 ? flag : "--no-" + std::string(option.flag)) +
                      ")";
+    } else if (option.kind == OptionKind::kChoice) {
+      form += ' ' + ChoiceWords(option, "|");
+      description += std::string(option.caption) + ". " + std::string(option.tip) +
+                     " (default: " + OptionText(start, option) + ")";
     } else {
       const std::string_view metavar = option.kind == OptionKind::kNumericText ? "N" : "TEXT";
       form += ' ' + std::string(metavar);

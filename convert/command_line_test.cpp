@@ -123,6 +123,8 @@ TEST_F(CommandLineTest, ExitStatusSaysWhetherEveryListWasConverted) {
        "snipforge-convert: --context takes a number, not \"\"", untouched},
       {{"--good=1", "@good.txt"}, kUsageError, "snipforge-convert: --good takes no value",
        untouched},
+      {{"--format", "csv", "@good.txt"}, kUsageError,
+       "snipforge-convert: --format takes plain or auto, not \"csv\"", untouched},
       {{"@good.txt", "--black"}, kUsageError, "snipforge-convert: --black needs a value",
        untouched},
       {{"-o", "@out.avs", "@good.txt", "@words.txt"}, kUsageError,

@@ -7,16 +7,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/file_system.h"
+#include "engine/list_format.h"
 #include "engine/result.h"
 #include "engine/run_control.h"
 
 namespace snipforge {
 
-// The sixteen option controls as the user left them, named like the controls. A default
-// ControlValues holds the window's start values. kOptions in engine/option_table.h lists them
-// with their kinds.
+// The option controls as the user left them, named like the controls. A default ControlValues
+// holds the window's start values. kOptions in engine/option_table.h lists them with their
+// kinds.
 struct ControlValues {
   std::string tInput;
   std::string tOutput;
@@ -34,9 +36,22 @@ struct ControlValues {
   int chIncText = 0;
   int chOutputBadFrames = 0;
   int chOutputGoodFrames = 1;
+  int chExactEnd = 0;
+  // Choices: the place of the word among the option's choices (kListFormats, kScriptTargets).
+  int cboListFormat = 0;  // plain, auto
+  int cboScriptFor = 0;   // avisynth, vapoursynth
 
   friend bool operator==(const ControlValues&, const ControlValues&) = default;
 };
+
+// The frame server the script is for. In the order of kScriptTargets.
+enum class ScriptTarget { kAviSynth, kVapourSynth };
+
+// The choices the controls hold; an index beyond the choices is the first.
+[[nodiscard]] ListFormat ListFormatOf(const ControlValues& controls);
+[[nodiscard]] ScriptTarget ScriptTargetOf(const ControlValues& controls);
+// The extension of the script's name without its point: "avs", or "vpy" for VapourSynth.
+[[nodiscard]] std::string_view ScriptExtension(ScriptTarget target);
 
 // What a successful run wrote.
 struct RunSummary {

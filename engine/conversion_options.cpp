@@ -4,6 +4,7 @@
 
 #include "engine/message_text.h"
 #include "engine/number_text.h"
+#include "engine/option_table.h"
 
 namespace snipforge {
 namespace {
@@ -21,7 +22,25 @@ Result<std::int16_t> Capture16(const std::string& what, const std::string& text)
   return *value;
 }
 
+// The choice an index names; the first for an index beyond the choices.
+template <class Enum>
+Enum ChoiceOf(int index, int choices) {
+  return static_cast<Enum>(index >= 0 && index < choices ? index : 0);
+}
+
 }  // namespace
+
+ListFormat ListFormatOf(const ControlValues& controls) {
+  return ChoiceOf<ListFormat>(controls.cboListFormat, static_cast<int>(kListFormats.size()));
+}
+
+ScriptTarget ScriptTargetOf(const ControlValues& controls) {
+  return ChoiceOf<ScriptTarget>(controls.cboScriptFor, static_cast<int>(kScriptTargets.size()));
+}
+
+std::string_view ScriptExtension(ScriptTarget target) {
+  return target == ScriptTarget::kVapourSynth ? "vpy" : "avs";
+}
 
 NumericText::NumericText(std::string what, std::string text)
     : what_(std::move(what)), text_(std::move(text)), value_(NumberValue(text_)) {}
@@ -72,6 +91,9 @@ Result<ConversionOptions> CaptureOptions(const ControlValues& controls) {
   options.OutputGoodFrames = controls.chOutputGoodFrames == 1;
   options.OutputBadFrames = controls.chOutputBadFrames == 1;
   options.IncludeFrameNumber = controls.chIncludeFramenumber == 1;
+  options.ExactEnd = controls.chExactEnd == 1;
+  options.Format = ListFormatOf(controls);
+  options.Target = ScriptTargetOf(controls);
   return options;
 }
 

@@ -55,6 +55,9 @@ struct ConversionOptions {
   bool OutputGoodFrames = false;
   bool OutputBadFrames = false;
   bool IncludeFrameNumber = false;
+  bool ExactEnd = false;
+  ListFormat Format = ListFormat::kPlain;
+  ScriptTarget Target = ScriptTarget::kAviSynth;
 };
 
 // The options from the controls, taken in the order the fields are listed; fails when

@@ -1,5 +1,5 @@
-// The sixteen option controls of the window, one row each: the control's name (also the name its
-// value is stored under), where its value lives in ControlValues, what kind of value it is, the
+// The option controls of the window, one row each: the control's name (also the name its value
+// is stored under), where its value lives in ControlValues, what kind of value it is, the
 // window's words for it and its command-line option. The window builds its controls and their
 // values from this table, the settings store loads and saves through it, snipforge-convert
 // reads its options and writes its help from it, and the load and focus orders name its rows.
@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,20 @@ enum class OptionKind {
   kText,         // any text
   kNumericText,  // text the window checks as a number when the user leaves its box
   kCheckBox,     // 0 unchecked, 1 checked, 2 greyed
+  kChoice,       // one of a few words, held as its place in the row's list of choices
 };
+
+// A word a choice row may hold: stored and given on the command line as `word`, shown in the
+// window as `caption`.
+struct Choice {
+  std::string_view word;
+  std::string_view caption;
+};
+
+// The choices of the two choice rows, in the order of ListFormat and ScriptTarget.
+inline constexpr std::array<Choice, 2> kListFormats = {{{"plain", "Plain"}, {"auto", "Auto"}}};
+inline constexpr std::array<Choice, 2> kScriptTargets = {
+    {{"avisynth", "AviSynth"}, {"vapoursynth", "VapourSynth"}}};
 
 // The captions of the window's two group boxes, which hold most option controls.
 inline constexpr std::string_view kBadFramesGroup = "Bad frames";
@@ -31,6 +45,8 @@ struct Option {
   OptionKind kind;
   std::string ControlValues::*text = nullptr;  // the member of a text or numeric text row
   int ControlValues::*check = nullptr;         // the member of a check box row
+  int ControlValues::*choice = nullptr;        // the member of a choice row
+  std::span<const Choice> choices;             // a choice row's words; the first is the default
   bool path = false;                           // the text names a file
   // The window's words for the control: the label that names a box, or a check box's caption.
   // A run of blanks in a sentence is where its box stands ("Cut", the box, "frames before...").
@@ -45,7 +61,7 @@ struct Option {
 };
 
 // The rows stand in the order in which the store saves the values and --help lists them.
-inline constexpr std::array<Option, 16> kOptions = {{
+inline constexpr std::array<Option, 19> kOptions = {{
     {.name = "tInput", .kind = OptionKind::kText, .text = &ControlValues::tInput, .path = true,
      .caption = "Input",
      .tip = "Enter the filename or press find to select it."},
@@ -117,21 +133,35 @@ inline constexpr std::array<Option, 16> kOptions = {{
      .check = &ControlValues::chOutputGoodFrames, .caption = "Output Goodframes",
      .group = kGoodFramesGroup, .flag = "good",
      .tip = "Writes the good-part expression: the clip with the bad frames cut out."},
+    {.name = "chExactEnd", .kind = OptionKind::kCheckBox, .check = &ControlValues::chExactEnd,
+     .caption = "Exact end (uses FrameCount)", .group = kGoodFramesGroup, .flag = "exact-end",
+     .tip = "Ends the good part with a trim that asks the clip's FrameCount, so that a bad "
+            "frame at the clip's end is cut too."},
+    {.name = "cboListFormat", .kind = OptionKind::kChoice, .choice = &ControlValues::cboListFormat,
+     .choices = kListFormats, .caption = "List format", .flag = "format",
+     .tip = "Plain reads one frame number a line; Auto also reads ranges, lists, qpfiles and "
+            "the logs other tools write."},
+    {.name = "cboScriptFor", .kind = OptionKind::kChoice, .choice = &ControlValues::cboScriptFor,
+     .choices = kScriptTargets, .caption = "Script for", .flag = "target",
+     .tip = "The frame server the script is for: AviSynth trims, or a VapourSynth fragment that "
+            "deletes the frames."},
 }};
 
-// A ControlValues member, text or check box, as an order or a lookup names a row by it. It is
-// made implicitly, so that an order is a plain list of members.
+// A ControlValues member, text, check box or choice, as an order or a lookup names a row by it.
+// It is made implicitly, so that an order is a plain list of members.
 struct OptionMember {
   constexpr OptionMember(std::string ControlValues::*member) : text(member) {}
-  constexpr OptionMember(int ControlValues::*member) : check(member) {}
+  constexpr OptionMember(int ControlValues::*member) : number(member) {}
   std::string ControlValues::*text = nullptr;
-  int ControlValues::*check = nullptr;
+  int ControlValues::*number = nullptr;  // a check box's or a choice's
 };
 
 // The row of a member; a member without a row does not compile.
 consteval const Option& OptionFor(OptionMember member) {
   for (const Option& option : kOptions) {
-    if (member.text != nullptr ? option.text == member.text : option.check == member.check) {
+    if (member.text != nullptr
+            ? option.text == member.text
+            : (option.check == member.number || option.choice == member.number)) {
       return option;
     }
   }
@@ -172,11 +202,15 @@ struct BlankRun {
 [[nodiscard]] const Option* FindOptionByFlag(std::string_view flag);
 
 // The value as text, the form in which it is stored: a text as it is, a check box as "0", "1"
-// or "2".
+// or "2", a choice as its word.
 [[nodiscard]] std::string OptionText(const ControlValues& values, const Option& option);
-// Sets the value from that form. A check box text other than "0", "1" or "2" changes nothing
-// and gives false.
+// Sets the value from that form. A check box text other than "0", "1" or "2", or a word that is
+// not one of a choice's, changes nothing and gives false.
 bool SetOptionText(ControlValues& values, const Option& option, std::string_view text);
+// The place of `word` among the row's choices; nothing when it is none of them.
+[[nodiscard]] std::optional<int> ChoiceIndex(const Option& option, std::string_view word);
+// The words of a choice row joined by `separator` ("plain|auto").
+[[nodiscard]] std::string ChoiceWords(const Option& option, std::string_view separator);
 // The check box value that "0", "1" or "2" stands for; nothing for any other text.
 [[nodiscard]] std::optional<int> CheckBoxValue(std::string_view text);
 

@@ -24,11 +24,16 @@ std::string_view FolderNameOf(std::string_view path) {
   return folder;
 }
 
-std::string DeriveOutputPath(std::string_view input) {
+std::string DeriveOutputPath(std::string_view input, std::string_view extension) {
   const std::string_view name = LastNameOf(input);
   const std::size_t point = name.rfind('.');
-  if (point == std::string_view::npos || point == 0) return std::string(input) + ".avs";
-  return std::string(input.substr(0, input.size() - name.size() + point + 1)) + "avs";
+  const std::size_t stem = point == std::string_view::npos || point == 0
+                               ? input.size()
+                               : input.size() - name.size() + point;
+  std::string path(input.substr(0, stem));
+  path += '.';
+  path += extension;
+  return path;
 }
 
 }  // namespace snipforge

@@ -11,11 +11,12 @@ namespace snipforge {
 // True for a character that separates the names of a path: "/", and on Windows also "\".
 [[nodiscard]] bool IsPathSeparator(char c);
 
-// The list's path with the extension of its last name replaced by "avs": whatever follows the
-// last point of the last name, when that point is not the name's first character. A name
-// without an extension gets ".avs" ("my.clips/frames" gives "my.clips/frames.avs", ".frames"
-// gives ".frames.avs").
-[[nodiscard]] std::string DeriveOutputPath(std::string_view input);
+// The list's path with the extension of its last name replaced by `extension` ("avs"):
+// whatever follows the last point of the last name, when that point is not the name's first
+// character. A name without an extension gets ".avs" ("my.clips/frames" gives
+// "my.clips/frames.avs", ".frames" gives ".frames.avs").
+[[nodiscard]] std::string DeriveOutputPath(std::string_view input,
+                                           std::string_view extension = "avs");
 
 // The last name of a path: what follows its last separator ("" for "clips/").
 [[nodiscard]] std::string_view LastNameOf(std::string_view path);

@@ -15,15 +15,16 @@ namespace snipforge {
 namespace {
 
 // tInput comes before tOutput: applying tInput re-derives tOutput, which the stored tOutput then
-// replaces.
+// replaces. The script's frame server comes first, since it gives the derived name's extension.
 constexpr OptionOrder kLoadOrder = MakeOptionOrder({
-    &ControlValues::tInput, &ControlValues::tOutput, &ControlValues::tAppendBeforeBad,
+    &ControlValues::cboScriptFor, &ControlValues::tInput, &ControlValues::tOutput, &ControlValues::tAppendBeforeBad,
     &ControlValues::tAppendBeforeGood, &ControlValues::tAppendtoBad,
     &ControlValues::tAppendToGood, &ControlValues::tMinLength, &ControlValues::tNumberOfBlack,
     &ControlValues::tNumberofGood, &ControlValues::tOffsetAfter, &ControlValues::tExcludeOffset,
     &ControlValues::tOffsetBefore, &ControlValues::chIncludeFramenumber,
     &ControlValues::chIncText, &ControlValues::chOutputBadFrames,
-    &ControlValues::chOutputGoodFrames});
+    &ControlValues::chOutputGoodFrames, &ControlValues::chExactEnd,
+    &ControlValues::cboListFormat});
 
 #ifdef _WIN32
 bool Elevated() {

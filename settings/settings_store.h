@@ -1,4 +1,4 @@
-// Keeps the window's sixteen option values from one use of the program to the next. Every user,
+// Keeps the window's option values from one use of the program to the next. Every user,
 // root too, keeps values of their own, which win over the machine-wide ones; root (on Windows an
 // elevated program) also sets the machine-wide values, but never the two paths, which stay
 // private. The store exchanges values, never controls.
@@ -47,8 +47,8 @@ struct LoadedSettings {
 [[nodiscard]] LoadedSettings LoadSettings(const StoreLocations& stores);
 // Creates the user's store when it is missing, as the window does when it opens.
 void CreateSettingsStore(const StoreLocations& stores);
-// Stores all sixteen values, in save order, in the user's own store; with writesMachine also the
-// fourteen that are not paths in the machine-wide one. Fails with the message of the first store
+// Stores all the values, in save order, in the user's own store; with writesMachine also the
+// ones that are not paths in the machine-wide one. Fails with the message of the first store
 // that could not be written.
 Status SaveSettings(const StoreLocations& stores, const ControlValues& values);
 

@@ -37,7 +37,10 @@ const std::string kStartFile =
     "chIncludeFramenumber=0\n"
     "chIncText=0\n"
     "chOutputBadFrames=0\n"
-    "chOutputGoodFrames=1\n";
+    "chOutputGoodFrames=1\n"
+    "chExactEnd=0\n"
+    "cboListFormat=plain\n"
+    "cboScriptFor=avisynth\n";
 
 class SettingsStoreTest : public ::testing::Test {
  protected:
@@ -59,7 +62,7 @@ class SettingsStoreTest : public ::testing::Test {
   StoreLocations asRoot_{{machine_, StoreOwner::kMachine}, {root_, StoreOwner::kUser}, true};
 };
 
-TEST_F(SettingsStoreTest, FirstStartGivesTheStartValuesAndTheFirstSaveStoresAllSixteen) {
+TEST_F(SettingsStoreTest, FirstStartGivesTheStartValuesAndTheFirstSaveStoresThemAll) {
   EXPECT_EQ(Load(asUser_), ControlValues{});
   EXPECT_FALSE(LoadSettings(asUser_).anyStoreRead);
   EXPECT_FALSE(Exists(user_)) << "loading writes nothing";
@@ -114,6 +117,8 @@ TEST_F(SettingsStoreTest, EachValueComesBackUnderItsOwnName) {
   for (const Option& option : kOptions) {
     if (option.check != nullptr) {
       set.*option.check = (&option - kOptions.data()) % 3 == 0 ? 2 : 1;
+    } else if (option.choice != nullptr) {
+      set.*option.choice = static_cast<int>(option.choices.size()) - 1;
     } else {
       set.*option.text = std::string(option.name) + "?";
     }

@@ -5,14 +5,19 @@
 namespace snipforge {
 namespace {
 
+// True for a control that holds an option's value.
+constexpr bool HoldsValue(const ControlRow& control) {
+  return control.kind == ControlKind::kTextBox || control.kind == ControlKind::kCheckBox ||
+         control.kind == ControlKind::kChoiceBox;
+}
+
 // Every option has the control that holds its value, every gap label a box, and every control
 // in a group stands inside that group's box.
 constexpr bool TableIsWhole() {
   for (const Option& option : kOptions) {
     int holders = 0;
     for (const ControlRow& control : kControls) {
-      holders += control.option == &option &&
-                 (control.kind == ControlKind::kTextBox || control.kind == ControlKind::kCheckBox);
+      holders += control.option == &option && HoldsValue(control);
     }
     if (holders != 1) return false;
   }
@@ -39,8 +44,7 @@ static_assert(TableIsWhole());
 std::size_t ControlOf(const Option& option) {
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     const ControlRow& control = kControls[i];
-    if (control.option == &option &&
-        (control.kind == ControlKind::kTextBox || control.kind == ControlKind::kCheckBox)) {
+    if (control.option == &option && HoldsValue(control)) {
       return i;
     }
   }

@@ -18,11 +18,13 @@ enum class ControlKind {
   kGapLabel,       // a sentence with a box laid over its run of blanks, wrapped
   kTextBox,
   kCheckBox,       // 0, 1 or 2 (greyed); its caption wraps within the box
+  kChoiceBox,      // a drop-down list of an option's choices
   kButton,
   kPictureButton,  // a 16 x 16 picture instead of a caption
   kGroupBox,
   kStatusLine,     // what the last Start did: plain text, wrapped over two lines
 };
+inline constexpr std::size_t kControlKinds = 10;
 
 struct ControlRow {
   std::string_view name;  // "tInput", "Label3", "cOpen": the object name in the views
@@ -41,7 +43,7 @@ struct ControlRow {
 
 // The client area of the window at its laid-out size, in twips.
 inline constexpr int kClientWidth = 4725;
-inline constexpr int kClientHeight = 9735;
+inline constexpr int kClientHeight = 10215;
 
 namespace controls_detail {
 consteval const Option* Row(std::string ControlValues::*member) { return &OptionFor(member); }
@@ -54,9 +56,9 @@ inline constexpr auto kControls = [] {
   using K = ControlKind;
   using C = ControlValues;
   return std::to_array<ControlRow>({
-      {"Frame2", K::kGroupBox, 120, 1800, 4575, 3495, {}, nullptr, kBadFramesGroup, {}, {}, {},
+      {"Frame2", K::kGroupBox, 120, 2280, 4575, 3495, {}, nullptr, kBadFramesGroup, {}, {}, {},
        true},
-      {"Frame1", K::kGroupBox, 120, 6480, 4575, 2655, {}, nullptr, kGoodFramesGroup, {}, {}, {},
+      {"Frame1", K::kGroupBox, 120, 6960, 4575, 2655, {}, nullptr, kGoodFramesGroup, {}, {}, {},
        true},
       {"Label3", K::kLabel, 120, 0, 2775, 255, {}, Row(&C::tInput), {}, {}, {}, {}, true},
       {"tInput", K::kTextBox, 120, 360, 2775, 375, {}, Row(&C::tInput), {}, {}, {}, {}, true},
@@ -68,53 +70,59 @@ inline constexpr auto kControls = [] {
       {"tOutput", K::kTextBox, 120, 1200, 2775, 375, {}, Row(&C::tOutput), {}, {}, {}, {}, true},
       {"cSave", K::kPictureButton, 3000, 1200, 375, 375, {}, nullptr, {}, "Save",
        "Choose where the script goes", {}, false, true},
-      {"chOutputBadFrames", K::kCheckBox, 240, 2040, 1095, 615, "Frame2",
+      // A row of its own under Output: how the list is read and what the script is for.
+      {"Label13", K::kLabel, 120, 1740, 900, 255, {}, Row(&C::cboListFormat)},
+      {"cboListFormat", K::kChoiceBox, 1080, 1680, 1080, 375, {}, Row(&C::cboListFormat)},
+      {"Label14", K::kLabel, 2280, 1740, 900, 255, {}, Row(&C::cboScriptFor)},
+      {"cboScriptFor", K::kChoiceBox, 3240, 1680, 1455, 375, {}, Row(&C::cboScriptFor)},
+      {"chOutputBadFrames", K::kCheckBox, 240, 2520, 1095, 615, "Frame2",
        Row(&C::chOutputBadFrames)},
-      {"Label6", K::kLabel, 240, 2640, 4335, 255, "Frame2", Row(&C::tAppendBeforeBad), {}, {}, {},
+      {"Label6", K::kLabel, 240, 3120, 4335, 255, "Frame2", Row(&C::tAppendBeforeBad), {}, {}, {},
        {}, true},
-      {"tAppendBeforeBad", K::kTextBox, 240, 2880, 4335, 375, "Frame2", Row(&C::tAppendBeforeBad),
+      {"tAppendBeforeBad", K::kTextBox, 240, 3360, 4335, 375, "Frame2", Row(&C::tAppendBeforeBad),
        {}, {}, {}, {}, true},
-      {"Label12", K::kLabel, 240, 3240, 3615, 255, "Frame2", Row(&C::tAppendtoBad), {}, {}, {}, {},
+      {"Label12", K::kLabel, 240, 3720, 3615, 255, "Frame2", Row(&C::tAppendtoBad), {}, {}, {}, {},
        true},
-      {"tAppendtoBad", K::kTextBox, 240, 3480, 4335, 375, "Frame2", Row(&C::tAppendtoBad), {}, {},
+      {"tAppendtoBad", K::kTextBox, 240, 3960, 4335, 375, "Frame2", Row(&C::tAppendtoBad), {}, {},
        {}, {}, true},
       // As wide as its neighbour above, so that its longer caption fits.
-      {"Label11", K::kLabel, 240, 3840, 3615, 255, "Frame2", Row(&C::tAppendToGood), {}, {}, {},
+      {"Label11", K::kLabel, 240, 4320, 3615, 255, "Frame2", Row(&C::tAppendToGood), {}, {}, {},
        {}, true},
-      {"tAppendToGood", K::kTextBox, 240, 4080, 4335, 375, "Frame2", Row(&C::tAppendToGood), {},
+      {"tAppendToGood", K::kTextBox, 240, 4560, 4335, 375, "Frame2", Row(&C::tAppendToGood), {},
        {}, {}, {}, true},
       // Four lines high rather than three: the room below it up to the frame is free.
-      {"Label2", K::kWrappedLabel, 240, 4560, 1215, 675, "Frame2", Row(&C::tNumberOfBlack)},
-      {"tNumberOfBlack", K::kTextBox, 1560, 4680, 495, 375, "Frame2", Row(&C::tNumberOfBlack)},
-      {"Label5", K::kWrappedLabel, 2160, 4560, 1695, 615, "Frame2", Row(&C::tNumberofGood)},
-      {"tNumberofGood", K::kTextBox, 3960, 4680, 615, 375, "Frame2", Row(&C::tNumberofGood)},
-      {"chIncludeFramenumber", K::kCheckBox, 240, 5280, 1815, 375, {},
+      {"Label2", K::kWrappedLabel, 240, 5040, 1215, 675, "Frame2", Row(&C::tNumberOfBlack)},
+      {"tNumberOfBlack", K::kTextBox, 1560, 5160, 495, 375, "Frame2", Row(&C::tNumberOfBlack)},
+      {"Label5", K::kWrappedLabel, 2160, 5040, 1695, 615, "Frame2", Row(&C::tNumberofGood)},
+      {"tNumberofGood", K::kTextBox, 3960, 5160, 615, 375, "Frame2", Row(&C::tNumberofGood)},
+      {"chIncludeFramenumber", K::kCheckBox, 240, 5760, 1815, 375, {},
        Row(&C::chIncludeFramenumber)},
-      {"chIncText", K::kCheckBox, 2400, 5280, 2055, 375, {}, Row(&C::chIncText)},
-      {"cStartConv", K::kButton, 120, 5760, 1935, 615, {}, nullptr, "Start", "Start",
+      {"chIncText", K::kCheckBox, 2400, 5760, 2055, 375, {}, Row(&C::chIncText)},
+      {"cStartConv", K::kButton, 120, 6240, 1935, 615, {}, nullptr, "Start", "Start",
        "Write the script"},
-      {"Label1", K::kWrappedLabel, 2400, 5760, 1575, 495, {}, Row(&C::tMinLength)},
-      {"tMinLength", K::kTextBox, 3960, 5760, 615, 375, {}, Row(&C::tMinLength)},
-      {"chOutputGoodFrames", K::kCheckBox, 240, 6840, 1215, 495, "Frame1",
+      {"Label1", K::kWrappedLabel, 2400, 6240, 1575, 495, {}, Row(&C::tMinLength)},
+      {"tMinLength", K::kTextBox, 3960, 6240, 615, 375, {}, Row(&C::tMinLength)},
+      {"chOutputGoodFrames", K::kCheckBox, 240, 7320, 1215, 495, "Frame1",
        Row(&C::chOutputGoodFrames)},
-      {"Label8", K::kLabel, 240, 7320, 4335, 255, "Frame1", Row(&C::tAppendBeforeGood), {}, {}, {},
+      {"chExactEnd", K::kCheckBox, 1560, 7320, 3015, 495, "Frame1", Row(&C::chExactEnd)},
+      {"Label8", K::kLabel, 240, 7800, 4335, 255, "Frame1", Row(&C::tAppendBeforeGood), {}, {}, {},
        {}, true},
-      {"tAppendBeforeGood", K::kTextBox, 240, 7560, 4335, 375, "Frame1",
+      {"tAppendBeforeGood", K::kTextBox, 240, 8040, 4335, 375, "Frame1",
        Row(&C::tAppendBeforeGood), {}, {}, {}, {}, true},
       // The two "Cut" sentences end where Label7 begins, so that they never run into its text.
-      {"Label9", K::kGapLabel, 240, 8160, 2880, 255, "Frame1", Row(&C::tOffsetBefore), {}, {}, {},
+      {"Label9", K::kGapLabel, 240, 8640, 2880, 255, "Frame1", Row(&C::tOffsetBefore), {}, {}, {},
        "tOffsetBefore"},
-      {"tOffsetBefore", K::kTextBox, 600, 8040, 375, 375, "Frame1", Row(&C::tOffsetBefore)},
-      {"Label10", K::kGapLabel, 240, 8640, 2880, 255, "Frame1", Row(&C::tOffsetAfter), {}, {}, {},
+      {"tOffsetBefore", K::kTextBox, 600, 8520, 375, 375, "Frame1", Row(&C::tOffsetBefore)},
+      {"Label10", K::kGapLabel, 240, 9120, 2880, 255, "Frame1", Row(&C::tOffsetAfter), {}, {}, {},
        "tOffsetAfter"},
-      {"tOffsetAfter", K::kTextBox, 600, 8520, 375, 375, "Frame1", Row(&C::tOffsetAfter)},
+      {"tOffsetAfter", K::kTextBox, 600, 9000, 375, 375, "Frame1", Row(&C::tOffsetAfter)},
       // A narrow label: its blank run wraps onto a line of its own, where the box stands.
-      {"Label7", K::kGapLabel, 3120, 8040, 1335, 975, "Frame1", Row(&C::tExcludeOffset), {}, {},
+      {"Label7", K::kGapLabel, 3120, 8520, 1335, 975, "Frame1", Row(&C::tExcludeOffset), {}, {},
        {}, "tExcludeOffset"},
-      {"tExcludeOffset", K::kTextBox, 3840, 8280, 495, 315, "Frame1", Row(&C::tExcludeOffset)},
-      {"lStatus", K::kStatusLine, 120, 9240, 3480, 495, {}, nullptr, {}, "Last Start", {}, {},
+      {"tExcludeOffset", K::kTextBox, 3840, 8760, 495, 315, "Frame1", Row(&C::tExcludeOffset)},
+      {"lStatus", K::kStatusLine, 120, 9720, 3480, 495, {}, nullptr, {}, "Last Start", {}, {},
        true},
-      {"cOpenFolder", K::kButton, 3720, 9240, 975, 435, {}, nullptr, "Open folder", "Open folder",
+      {"cOpenFolder", K::kButton, 3720, 9720, 975, 435, {}, nullptr, "Open folder", "Open folder",
        "Open the folder of the script written last", {}, false, true},
   });
 }();
@@ -137,17 +145,19 @@ consteval std::size_t ControlIndex(std::string_view name) {
 [[nodiscard]] std::size_t ControlOf(const Option& option);
 
 // The order in which Tab visits the controls that take the focus.
-inline constexpr std::array<std::size_t, 21> kFocusOrder = {
+inline constexpr std::array<std::size_t, 24> kFocusOrder = {
     ControlIndex("tInput"),           ControlIndex("cOpen"),
     ControlIndex("cStartConv"),       ControlIndex("tOffsetBefore"),
     ControlIndex("tOffsetAfter"),     ControlIndex("cAbout"),
     ControlIndex("tOutput"),          ControlIndex("cSave"),
+    ControlIndex("cboListFormat"),    ControlIndex("cboScriptFor"),
     ControlIndex("chOutputBadFrames"), ControlIndex("tAppendtoBad"),
     ControlIndex("tAppendToGood"),    ControlIndex("tNumberofGood"),
     ControlIndex("tNumberOfBlack"),   ControlIndex("chIncludeFramenumber"),
     ControlIndex("chIncText"),        ControlIndex("tAppendBeforeBad"),
     ControlIndex("tMinLength"),       ControlIndex("chOutputGoodFrames"),
-    ControlIndex("tAppendBeforeGood"), ControlIndex("tExcludeOffset"),
+    ControlIndex("chExactEnd"),       ControlIndex("tAppendBeforeGood"),
+    ControlIndex("tExcludeOffset"),
     ControlIndex("cOpenFolder"),
 };
 

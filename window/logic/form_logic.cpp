@@ -20,6 +20,14 @@ const FileFilter kAllFiles = {"all (*.*)", "*"};
 
 const Option& kInput = OptionFor(&ControlValues::tInput);
 const Option& kOutput = OptionFor(&ControlValues::tOutput);
+const Option& kScriptFor = OptionFor(&ControlValues::cboScriptFor);
+const Option& kReview = OptionFor(&ControlValues::chOutputBadFrames);
+const Option& kExactEnd = OptionFor(&ControlValues::chExactEnd);
+
+// The script's path that goes with the list for the chosen frame server.
+std::string DerivedOutput(const ControlValues& values) {
+  return DeriveOutputPath(values.tInput, ScriptExtension(ScriptTargetOf(values)));
+}
 
 // A path as the user means it: a leading "~/" is the account's home folder, taken from the
 // password database rather than from HOME.
@@ -79,7 +87,7 @@ FormLogic::~FormLogic() { Close(); }
 void FormLogic::SetText(const Option& option, std::string text) {
   if (option.text == nullptr) return;
   values_.*option.text = std::move(text);
-  if (&option == &kInput) values_.tOutput = DeriveOutputPath(values_.tInput);
+  if (&option == &kInput) values_.tOutput = DerivedOutput(values_);
 }
 
 void FormLogic::SetCheck(const Option& option, int value) {
@@ -88,6 +96,23 @@ void FormLogic::SetCheck(const Option& option, int value) {
 
 void FormLogic::ToggleCheck(const Option& option) {
   if (option.check != nullptr) values_.*option.check = values_.*option.check == 1 ? 0 : 1;
+}
+
+void FormLogic::SetChoice(const Option& option, int index) {
+  if (option.choice == nullptr || index < 0 ||
+      static_cast<std::size_t>(index) >= option.choices.size()) {
+    return;
+  }
+  const bool derived = values_.tOutput == DerivedOutput(values_);
+  values_.*option.choice = index;
+  if (&option == &kScriptFor && derived) values_.tOutput = DerivedOutput(values_);
+}
+
+std::string_view FormLogic::DisabledBecause(const Option& option) const {
+  if (ScriptTargetOf(values_) != ScriptTarget::kVapourSynth) return {};
+  if (&option == &kReview) return "The review is written for AviSynth only.";
+  if (&option == &kExactEnd) return "A VapourSynth script always ends exactly.";
+  return {};
 }
 
 void FormLogic::TakeInput(std::string path) {
@@ -115,7 +140,10 @@ void FormLogic::OpenPressed() {
 
 void FormLogic::SavePressed() {
   const std::string output = ExpandHome(values_.tOutput);
-  const FileDialog dialog{{{"Avisynth (*.avs)", "*.avs"}, kAllFiles},
+  const FileFilter scripts = ScriptTargetOf(values_) == ScriptTarget::kVapourSynth
+                                ? FileFilter{"VapourSynth (*.vpy)", "*.vpy"}
+                                : FileFilter{"Avisynth (*.avs)", "*.avs"};
+  const FileDialog dialog{{scripts, kAllFiles},
                           ExistingFolderOf(output),
                           std::string(LastNameOf(output))};
   if (std::optional<std::string> path = desktop_.ChooseFileToSave(dialog)) {
@@ -136,6 +164,10 @@ ControlValues FormLogic::ValuesToRun() const {
   ControlValues values = values_;
   values.tInput = ExpandHome(values.tInput);
   values.tOutput = ExpandHome(values.tOutput);
+  // A greyed-out box has no say in the run.
+  for (const Option* option : {&kReview, &kExactEnd}) {
+    if (!DisabledBecause(*option).empty()) values.*option->check = 0;
+  }
   return values;
 }
 
@@ -232,6 +264,10 @@ void FormLogic::Load(const StoreLocations& stores) {
     if (stored.option->check != nullptr) {
       if (const std::optional<int> value = CheckBoxValue(stored.text)) {
         SetCheck(*stored.option, *value);
+      }
+    } else if (stored.option->choice != nullptr) {
+      if (const std::optional<int> index = ChoiceIndex(*stored.option, stored.text)) {
+        SetChoice(*stored.option, *index);
       }
     } else {
       SetText(*stored.option, stored.text);

@@ -1,4 +1,4 @@
-// What the window does, apart from drawing it: the values of its sixteen option controls,
+// What the window does, apart from drawing it: the values of its option controls,
 // Output kept in step with Input, the check of the numeric boxes, the file dialogs, the question
 // before a file the window did not write is replaced, the conversion on a thread of its own with
 // progress and cancel, the status line, and loading and saving the values. Both views pass their
@@ -51,6 +51,12 @@ class FormLogic {
   void SetCheck(const Option& option, int value);
   // A click on a check box: checked becomes unchecked, anything else checked.
   void ToggleCheck(const Option& option);
+  // A choice picked by its place among the option's choices; other values change nothing. A
+  // new frame server brings an Output that was derived from Input in step.
+  void SetChoice(const Option& option, int index);
+  // Why the option's control is greyed out, said in its tooltip; empty while it is not: with a
+  // VapourSynth script the review and the exact end have no effect.
+  [[nodiscard]] std::string_view DisabledBecause(const Option& option) const;
   // A file given to the program, chosen in the open dialog or dropped on the window goes into
   // Input, and Output follows it, also when Input held that file already. Nothing changes
   // while a conversion runs.

@@ -70,6 +70,21 @@ TEST_F(FormLogicTest, OutputFollowsInputAfterEveryKey) {
   EXPECT_EQ(logic_.values().tOutput, ".avs");
 }
 
+TEST_F(FormLogicTest, TheFrameServerChosenGivesTheExtensionAndGreysWhatItIgnores) {
+  const Option& target = OptionFor(&ControlValues::cboScriptFor);
+  const Option& review = OptionFor(&ControlValues::chOutputBadFrames);
+  logic_.SetText(kInput, "clips/a.txt");
+  logic_.SetChoice(target, 1);
+  EXPECT_EQ(logic_.values().tOutput, "clips/a.vpy") << "a derived Output follows";
+  EXPECT_FALSE(logic_.DisabledBecause(review).empty());
+  logic_.SetText(kOutput, "mine.avs");
+  logic_.SetChoice(target, 0);
+  EXPECT_EQ(logic_.values().tOutput, "mine.avs") << "one the user typed stays";
+  EXPECT_TRUE(logic_.DisabledBecause(review).empty());
+  logic_.SetChoice(target, 2);
+  EXPECT_EQ(logic_.values().cboScriptFor, 0) << "no such choice";
+}
+
 TEST_F(FormLogicTest, TheNumericCheckShowsOneMessage) {
   const struct {
     const char* text;
@@ -204,6 +219,7 @@ TEST_F(FormLogicTest, ValuesComeBackFromTheStoreAndTOutputAfterTInput) {
   logic_.SetText(kOutput, "/elsewhere/out.avs");
   logic_.SetText(kBefore, "abc");
   logic_.SetCheck(OptionFor(&ControlValues::chIncText), 2);
+  logic_.SetChoice(OptionFor(&ControlValues::cboListFormat), 1);
   ASSERT_TRUE(logic_.Save(stores).ok());
   FormLogic loaded(desktop_);
   loaded.Load(stores);

@@ -118,6 +118,14 @@ bool Fits(const TextMeasure& metrics, const ControlRow& control, const PixelRect
       return metrics.Width(control.kind, text) + 2 * metrics.em <= rect.width;
     case ControlKind::kTextBox:
       return metrics.height + metrics.frameMargin <= rect.height + 0.5;
+    case ControlKind::kChoiceBox: {
+      double widest = 0;
+      for (const Choice& choice : control.option->choices) {
+        widest = std::max(widest, metrics.Width(control.kind, choice.caption));
+      }
+      return widest + metrics.buttonMargin + metrics.choiceArrow <= rect.width &&
+             metrics.height + metrics.frameMargin <= rect.height + 0.5;
+    }
     case ControlKind::kStatusLine:
       return metrics.lineSpacing + metrics.height <= rect.height + 0.5;
     case ControlKind::kGapLabel:

@@ -27,6 +27,7 @@ class TextMeasure {
   double checkIndicator = 0;  // room the tick box takes before a check box's caption
   double buttonMargin = 0;    // room a button takes around its caption, both sides together
   double frameMargin = 0;     // room a text box's frame takes around its line, top and bottom
+  double choiceArrow = 0;     // room a drop-down list's arrow takes beside its text
 };
 
 struct PixelRect {

@@ -16,6 +16,7 @@ class FixedFont final : public TextMeasure {
     checkIndicator = emSize * 1.5;
     buttonMargin = emSize;
     frameMargin = emSize / 2;
+    choiceArrow = emSize;
   }
   double Width(ControlKind, std::string_view text) const override {
     return advance_ * static_cast<double>(text.size());
@@ -33,9 +34,9 @@ TEST(LayoutTest, TheTableFontGivesTheTwipsLayout) {
   const FormLayout layout = Layout(FixedFont(ReferenceEm(96), 4), 96);
   EXPECT_EQ(layout.scale, 1);
   EXPECT_EQ(layout.width, 315);
-  EXPECT_EQ(layout.height, 649);
+  EXPECT_EQ(layout.height, 681);
   EXPECT_EQ(RectOf(layout, "tInput"), (PixelRect{8, 24, 185, 25}));
-  EXPECT_EQ(RectOf(layout, "Frame1"), (PixelRect{8, 432, 305, 177}));
+  EXPECT_EQ(RectOf(layout, "Frame1"), (PixelRect{8, 464, 305, 177}));
   // The box of a gap sentence stands after "Cut" and a blank.
   EXPECT_EQ(RectOf(layout, "tOffsetBefore").left, RectOf(layout, "Label9").left + 16);
 }

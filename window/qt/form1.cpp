@@ -1,6 +1,7 @@
 #include "window/qt/form1.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -79,6 +80,8 @@ class QtTextMeasure final : public TextMeasure {
                         button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
     const QWidget* box = Widget(ControlKind::kTextBox);
     frameMargin = 2 * box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box) + 2;
+    const QWidget* choice = Widget(ControlKind::kChoiceBox);
+    choiceArrow = choice->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, choice);
   }
 
   double Width(ControlKind kind, std::string_view text) const override {
@@ -90,7 +93,7 @@ class QtTextMeasure final : public TextMeasure {
  private:
   const QWidget* Widget(ControlKind kind) const { return widgets_[static_cast<std::size_t>(kind)]; }
 
-  std::array<const QWidget*, 9> widgets_{};
+  std::array<const QWidget*, kControlKinds> widgets_{};
 };
 
 }  // namespace
@@ -159,6 +162,17 @@ void Form1::BuildControls() {
         if (option.kind == OptionKind::kNumericText) box->installEventFilter(this);
         connect(box, &QLineEdit::textChanged, this, [this, &option](const QString& text) {
           logic_.SetText(option, ToBytes(option, text));
+          ShowValues();
+        });
+        control = box;
+        break;
+      }
+      case ControlKind::kChoiceBox: {
+        const Option& option = *row.option;
+        auto* box = new QComboBox(parent);
+        for (const Choice& choice : option.choices) box->addItem(FromUtf8(choice.caption));
+        connect(box, &QComboBox::currentIndexChanged, this, [this, &option](int index) {
+          logic_.SetChoice(option, index);
           ShowValues();
         });
         control = box;
@@ -277,9 +291,18 @@ void Form1::ShowValues() {
   const ControlValues& values = logic_.values();
   for (const Option& option : kOptions) {
     QWidget* control = controls_[ControlOf(option)];
+    // A greyed-out control says why in its tooltip.
+    const std::string_view disabled = logic_.DisabledBecause(option);
+    control->setEnabled(disabled.empty());
+    control->setToolTip(FromUtf8(disabled.empty() ? std::string(option.tip)
+                                                   : std::string(option.tip) + ' ' +
+                                                         std::string(disabled)));
     if (option.check != nullptr) {
       auto* box = static_cast<CheckBox*>(control);
       if (box->Value() != values.*option.check) box->SetValue(values.*option.check);
+    } else if (option.choice != nullptr) {
+      auto* box = static_cast<QComboBox*>(control);
+      if (box->currentIndex() != values.*option.choice) box->setCurrentIndex(values.*option.choice);
     } else {
       auto* box = static_cast<QLineEdit*>(control);
       const QString text = FromBytes(option, values.*option.text);

@@ -42,6 +42,7 @@ class Win32TextMeasure final : public TextMeasure {
     checkIndicator = GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi) + 4 * pixel;
     buttonMargin = 16 * pixel;
     frameMargin = 6 * pixel;
+    choiceArrow = GetSystemMetricsForDpi(SM_CXVSCROLL, dpi);
   }
   ~Win32TextMeasure() override {
     SelectObject(dc_, old_);
@@ -185,6 +186,11 @@ void Form1::BuildControls() {
         extended = WS_EX_CLIENTEDGE;
         text.clear();
         break;
+      case ControlKind::kChoiceBox:
+        kind = L"COMBOBOX";
+        style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+        text.clear();
+        break;
       case ControlKind::kCheckBox:
         // BS_3STATE, not BS_AUTO3STATE: a click asks the logic, and only the store greys it.
         kind = L"BUTTON";
@@ -205,7 +211,14 @@ void Form1::BuildControls() {
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i))),
         instance, nullptr);
     controls_[i] = control;
-    if (row.kind == ControlKind::kTextBox || row.kind == ControlKind::kCheckBox) {
+    if (row.kind == ControlKind::kChoiceBox) {
+      for (const Choice& choice : row.option->choices) {
+        SendMessageW(control, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(Wide(choice.caption).c_str()));
+      }
+    }
+    if (row.kind == ControlKind::kTextBox || row.kind == ControlKind::kCheckBox ||
+        row.kind == ControlKind::kChoiceBox) {
       SetAccessibleName(control, Wide(AccessibleName(row)));
     }
     if (const std::string_view tip = ToolTip(row); !tip.empty()) {
@@ -303,7 +316,11 @@ void Form1::Place() {
   const FormLayout placed = Widened(layout_, shownWidth);
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     const PixelRect& rect = placed.rects[i];
-    MoveWindow(controls_[i], rect.left, rect.top, rect.width, rect.height, TRUE);
+    // A drop-down list's height takes in its open list: room for its choices below the box.
+    const int height = kControls[i].kind == ControlKind::kChoiceBox
+                           ? rect.height * (1 + static_cast<int>(kControls[i].option->choices.size()))
+                           : rect.height;
+    MoveWindow(controls_[i], rect.left, rect.top, rect.width, height, TRUE);
   }
   for (const int bar : {SB_HORZ, SB_VERT}) {
     const int page = bar == SB_HORZ ? shownWidth : shownHeight;
@@ -352,10 +369,27 @@ void Form1::ShowValues() {
   const ControlValues& values = logic_.values();
   for (const Option& option : kOptions) {
     const HWND control = controls_[ControlOf(option)];
+    // A greyed-out control says why in its tooltip.
+    const std::string_view disabled = logic_.DisabledBecause(option);
+    if ((IsWindowEnabled(control) != FALSE) != disabled.empty()) {
+      EnableWindow(control, disabled.empty());
+      std::wstring tip = Wide(std::string(option.tip) +
+                              (disabled.empty() ? "" : ' ' + std::string(disabled)));
+      TTTOOLINFOW tool{};
+      tool.cbSize = sizeof tool;
+      tool.hwnd = content_;
+      tool.uId = reinterpret_cast<UINT_PTR>(control);
+      tool.lpszText = tip.data();
+      SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
     if (option.check != nullptr) {
       const int value = values.*option.check;
       SendMessageW(control, BM_SETCHECK,
                    value == 1 ? BST_CHECKED : value == 2 ? BST_INDETERMINATE : BST_UNCHECKED, 0);
+    } else if (option.choice != nullptr) {
+      if (SendMessageW(control, CB_GETCURSEL, 0, 0) != values.*option.choice) {
+        SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(values.*option.choice), 0);
+      }
     } else if (const std::wstring text = Wide(values.*option.text); TextOf(control) != text) {
       SetWindowTextW(control, text.c_str());
     }
@@ -383,6 +417,13 @@ void Form1::OnCommand(int id, int notification) {
     case ControlKind::kCheckBox:
       if (notification == BN_CLICKED) {
         logic_.ToggleCheck(*row.option);
+        ShowValues();
+      }
+      return;
+    case ControlKind::kChoiceBox:
+      if (notification == CBN_SELCHANGE && !showing_) {
+        logic_.SetChoice(*row.option,
+                         static_cast<int>(SendMessageW(controls_[index], CB_GETCURSEL, 0, 0)));
         ShowValues();
       }
       return;
