@@ -317,10 +317,10 @@ void Form1::Place() {
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     const PixelRect& rect = placed.rects[i];
     // A drop-down list's height takes in its open list: room for its choices below the box.
-    const int height = kControls[i].kind == ControlKind::kChoiceBox
+    const int boxHeight = kControls[i].kind == ControlKind::kChoiceBox
                            ? rect.height * (1 + static_cast<int>(kControls[i].option->choices.size()))
                            : rect.height;
-    MoveWindow(controls_[i], rect.left, rect.top, rect.width, height, TRUE);
+    MoveWindow(controls_[i], rect.left, rect.top, rect.width, boxHeight, TRUE);
   }
   for (const int bar : {SB_HORZ, SB_VERT}) {
     const int page = bar == SB_HORZ ? shownWidth : shownHeight;
