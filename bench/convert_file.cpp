@@ -1,5 +1,5 @@
 // Runs one whole conversion from the command line, for timing and memory measurements:
-//   convert_file INPUT OUTPUT [--bad] [--exclude N] [--no-good] [--text]
+//   convert_file INPUT OUTPUT [--bad] [--exclude N] [--no-good] [--text] [--auto]
 // with offsets 2 and 3 and minimum length 5 (and the good part named Good= beside the review).
 // Prints the wall time and the peak resident memory.
 #include <sys/resource.h>
@@ -12,7 +12,8 @@
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s INPUT OUTPUT [--bad] [--exclude N] [--no-good] [--text]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s INPUT OUTPUT [--bad] [--exclude N] [--no-good] [--text] [--auto]\n",
+                 argv[0]);
     return 2;
   }
   snipforge::ControlValues controls;
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
       controls.chOutputGoodFrames = 0;
     } else if (flag == "--text") {
       controls.chIncText = 1;
+    } else if (flag == "--auto") {
+      controls.cboListFormat = static_cast<int>(snipforge::ListFormat::kAuto);
     } else if (flag == "--exclude" && i + 1 < argc) {
       controls.tExcludeOffset = argv[++i];
     } else {

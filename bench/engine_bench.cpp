@@ -23,11 +23,7 @@ namespace {
 using bench::ConsecutiveFrames;
 using bench::ShuffledFrames;
 
-FrameList ToList(const std::vector<std::int32_t>& frames) {
-  FrameList list(static_cast<std::int32_t>(frames.size()));
-  std::copy(frames.begin(), frames.end(), list.slots().begin() + 1);
-  return list;
-}
+FrameList ToList(const std::vector<std::int32_t>& frames) { return FrameList(frames, {}); }
 
 std::string TempPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() /
@@ -60,10 +56,10 @@ void BM_Normalise(benchmark::State& state) {
   const std::vector<std::int32_t> frames = ShuffledFrames(static_cast<std::int32_t>(state.range(0)));
   for (auto _ : state) {
     state.PauseTiming();
-    FrameList list = ToList(frames);
+    std::vector<std::int32_t> copy = frames;
     state.ResumeTiming();
-    NormaliseFrameList(list);
-    benchmark::DoNotOptimize(list.slots().data());
+    const FrameList list(std::move(copy), {});
+    benchmark::DoNotOptimize(list.runs().data());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -82,12 +78,11 @@ void RunWriter(benchmark::State& state, const FrameList& list, const ConversionO
     if (!script.Close().ok()) std::abort();
   }
   std::filesystem::remove(path);
-  state.SetItemsProcessed(state.iterations() * list.UpperBound());
+  state.SetItemsProcessed(state.iterations() * list.FrameCount());
 }
 
 void BM_WriteGoodParts(benchmark::State& state) {
-  FrameList list = ToList(ShuffledFrames(1'000'000));
-  NormaliseFrameList(list);
+  const FrameList list = ToList(ShuffledFrames(1'000'000));
   RunWriter(state, list, Options("0"), CheckGoodPart, WriteGoodParts);
 }
 BENCHMARK(BM_WriteGoodParts)->Unit(benchmark::kMillisecond);
@@ -98,8 +93,7 @@ void BM_WriteGoodPartsOneLongRun(benchmark::State& state) {
 BENCHMARK(BM_WriteGoodPartsOneLongRun)->Unit(benchmark::kMillisecond);
 
 void BM_WriteBadParts(benchmark::State& state) {
-  FrameList list = ToList(ShuffledFrames(1'000'000));
-  NormaliseFrameList(list);
+  const FrameList list = ToList(ShuffledFrames(1'000'000));
   RunWriter(state, list, Options("0"), CheckBadPart, WriteBadParts);
 }
 BENCHMARK(BM_WriteBadParts)->Unit(benchmark::kMillisecond);
@@ -123,6 +117,28 @@ void BM_RunConversion(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_RunConversion)->Arg(1'000'000)->Arg(4'000'000)->Unit(benchmark::kMillisecond);
+
+// A list of ranges in the auto format, a range a line ("10-14"), as range lists are written.
+void BM_RunConversionOfRanges(benchmark::State& state) {
+  const std::string input = TempPath("ranges.txt");
+  if (!bench::WriteRangeList(input, ShuffledFrames(static_cast<std::int32_t>(state.range(0))))) {
+    std::abort();
+  }
+  ControlValues controls;
+  controls.tInput = input;
+  controls.tOutput = TempPath("ranges.avs");
+  controls.tOffsetBefore = "2";
+  controls.tOffsetAfter = "3";
+  controls.tMinLength = "5";
+  controls.cboListFormat = static_cast<int>(ListFormat::kAuto);
+  for (auto _ : state) {
+    if (!RunConversion(controls).ok) std::abort();
+  }
+  std::filesystem::remove(input);
+  std::filesystem::remove(controls.tOutput);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_RunConversionOfRanges)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace snipforge

@@ -42,4 +42,13 @@ inline bool WriteFrameList(const std::string& path, const std::vector<std::int32
   return std::fclose(out) == 0;
 }
 
+// Writes a range a line, each frame to the frame four after it ("10-14"); false when the file
+// could not be written.
+inline bool WriteRangeList(const std::string& path, const std::vector<std::int32_t>& frames) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) return false;
+  for (const std::int32_t frame : frames) std::fprintf(out, "%d-%d\n", frame, frame + 4);
+  return std::fclose(out) == 0;
+}
+
 }  // namespace snipforge::bench

@@ -195,7 +195,9 @@ std::string Help() {
   help +=
       "\n"
       "Exit status:\n"
-      "  0    every LIST was converted; nothing is printed then\n"
+      "  0    every LIST was converted; nothing is printed then, unless lines of a\n"
+      "       LIST looked like frames but were read as text, which standard error\n"
+      "       says with the remedy\n"
       "  1    some LIST failed: each failure is one line on standard error\n"
       "       (\"frames.txt: invalid filename: frames.txt: no such file\"), and every\n"
       "       other LIST is converted\n"
@@ -272,6 +274,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocatio
     values.tOutput = request.output.value_or(DeriveOutputPath(list));
     RunOptions run;
     run.replace = request.noClobber ? ReplacePolicy::Never() : ReplacePolicy::Always();
+    run.autoRemedy = "use --format auto";
     std::optional<ScriptPlace> place;
     FileId listFile;
     run.claim = [&](const FileId& listId, const FileId& folder,
@@ -296,6 +299,11 @@ int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocatio
     if (outcome.message.empty()) outcome = RunConversion(values, run);
     if (outcome.ok) {
       if (place) written.try_emplace(*place, Converted{listFile, list});
+      // Converted, but lines that looked like frames were read as text: said, and no failure.
+      if (!outcome.summary.warning.empty()) {
+        console.errors << EscapeControlCharacters(list) << ": "
+                       << EscapeControlCharacters(outcome.summary.warning) << '\n';
+      }
       continue;
     }
     if (outcome.existing && request.noClobber) outcome.message += "; left as it is (--no-clobber)";

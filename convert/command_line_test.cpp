@@ -203,6 +203,21 @@ TEST_F(CommandLineTest, NoClobberLeavesAnExistingScript) {
   EXPECT_EQ(ReadFile(In("good.avs")), kScript);
 }
 
+TEST_F(CommandLineTest, LinesThatLookLikeFramesAreSaidOnStandardErrorWithTheRemedy) {
+  WriteFile(In("ranges.txt"), "5\n10-20\n");
+  Result result = Run({"@ranges.txt"});
+  EXPECT_EQ(result.status, kAllConverted);
+  EXPECT_EQ(result.errors, In("ranges.txt") +
+                               ": 1 line looks like frames but was read as text (line 2: "
+                               "\"10-20\"); use --format auto to read it\n");
+  EXPECT_EQ(ReadFile(In("ranges.avs")), "Trim(0,-1)++trim(1, 4)++\\\r\ntrim( 6,0)\r\n");
+  result = Run({"--format", "auto", "@ranges.txt"});
+  EXPECT_EQ(result.status, kAllConverted);
+  EXPECT_EQ(result.errors, "");
+  EXPECT_EQ(ReadFile(In("ranges.avs")),
+            "Trim(0,-1)++trim(1, 4)++\\\r\ntrim( 6, 9)++\\\r\ntrim( 21,0)\r\n");
+}
+
 TEST_F(CommandLineTest, AScriptThatAnotherListOfTheRunGotIsNotReplaced) {
   WriteFile(In("good.csv"), "5\n");
   const Result result = Run({"@good.txt", "@good.csv", "@good.txt"});

@@ -51,7 +51,7 @@ std::string WithLeadingPoint(std::string_view suffix) {
 }
 
 Result<BadPartNumbers> CheckBadPart(const FrameList& list, const ConversionOptions& options) {
-  return Numbers(options, list.UpperBound() >= 2, list.UpperBound() >= 1);
+  return Numbers(options, list.FrameCount() >= 2, !list.empty());
 }
 
 Status CheckBadPartOptions(const ConversionOptions& options) {
@@ -61,10 +61,10 @@ Status CheckBadPartOptions(const ConversionOptions& options) {
 }
 
 std::optional<std::int32_t> BadPartOverflow(const FrameList& list, const BadPartNumbers& numbers) {
-  const std::int32_t n = list.UpperBound();
   // The last part ends at the last frame; its context reaches furthest.
-  if (n >= 1 && numbers.context > 0 && list[n] + std::int64_t{1} + numbers.context > kLargestFrame) {
-    return list[n];
+  if (!list.empty() && numbers.context > 0 &&
+      list.Last() + std::int64_t{1} + numbers.context > kLargestFrame) {
+    return list.Last();
   }
   return std::nullopt;
 }
@@ -72,31 +72,16 @@ std::optional<std::int32_t> BadPartOverflow(const FrameList& list, const BadPart
 std::int64_t WriteBadParts(const FrameList& list, const BadPartNumbers& numbers,
                            ScriptStream& script) {
   const std::int64_t k = numbers.context;
-  const std::int32_t n = list.UpperBound();
+  const std::vector<FrameRun>& runs = list.runs();
   std::int64_t parts = 0;
   std::string piece;
-
-  // True when more than the minimum length of good frames lies between the two frames.
-  const auto gapSplits = [&](std::int32_t earlier, std::int32_t later) {
-    return static_cast<double>(later) - 1 - numbers.minLength > static_cast<double>(earlier);
-  };
 
   if (numbers.frameNumberLine) script.WriteLine("showframenumber");
   script.Write(numbers.appendBefore);
 
-  // A part starts at the first frame and behind every gap that splits; it ends before such a
-  // gap and at the last frame, and is written the moment it ends.
-  std::int32_t partStart = 0;
-  bool split = true;
-  for (std::int32_t r = 1; r <= n; ++r) {
-    script.CountEntry();
-    if (split) partStart = list[r];
-    split = r == n || gapSplits(list[r], list[r + 1]);
-    if (!split) continue;
-
+  // One part, from its first bad frame s to its last e, streamed out at once.
+  const auto writePart = [&](std::int64_t s, std::int64_t e, bool last) {
     ++parts;
-    const std::int64_t s = partStart;
-    const std::int64_t e = list[r];
     if (k > 0 && s - k > -1) {
       piece.clear();
       AppendTrim(piece, s - k - 1, s - 1);
@@ -120,7 +105,33 @@ std::int64_t WriteBadParts(const FrameList& list, const BadPartNumbers& numbers,
       piece += ").blankclip";
       script.Write(piece);
     }
-    script.WriteLine(r < n ? "++\\" : "");
+    script.WriteLine(last ? "" : "++\\");
+  };
+
+  // A negative minimum length makes every bad frame a part of its own, also within a run.
+  if (numbers.minLength < 0) {
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+      script.CountEntry();
+      for (std::int64_t frame = runs[r].first; frame <= runs[r].last; ++frame) {
+        if (script.Stopped()) return parts;
+        writePart(frame, frame, r + 1 == runs.size() && frame == runs[r].last);
+      }
+    }
+    return parts;
+  }
+  // Otherwise a part is whole runs: it starts at the first run and behind every gap of more
+  // than the minimum length of good frames, and ends before such a gap and at the last run.
+  std::int64_t partStart = runs.empty() ? 0 : runs[0].first;
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    script.CountEntry();
+    if (script.Stopped()) return parts;
+    const bool lastRun = r + 1 == runs.size();
+    if (!lastRun && static_cast<double>(runs[r + 1].first) - 1 - numbers.minLength <=
+                        static_cast<double>(runs[r].last)) {
+      continue;
+    }
+    writePart(partStart, runs[r].last, lastRun);
+    if (!lastRun) partStart = runs[r + 1].first;
   }
   return parts;
 }

@@ -25,8 +25,8 @@ struct BadPartNumbers {
   std::string goodSuffix;
 };
 
-// Reads the options the expression for this list uses: the minimum length when n >= 2 and the
-// number of black frames when n >= 1. Fails when one is not a number, or the number of black
+// Reads the options the expression for this list uses: the minimum length for two frames or more
+// and the number of black frames for one or more. Fails when one is not a number, or the number of black
 // frames is above 0 and not a whole number a trim can hold.
 [[nodiscard]] Result<BadPartNumbers> CheckBadPart(const FrameList& list,
                                                   const ConversionOptions& options);
@@ -38,7 +38,7 @@ struct BadPartNumbers {
 [[nodiscard]] std::optional<std::int32_t> BadPartOverflow(const FrameList& list,
                                                           const BadPartNumbers& numbers);
 
-// Appends the expression for a normalised list, one line per bad part, each part streamed out
+// Appends the expression for the list, one line per bad part, each part streamed out
 // as it is found. Gives the number of parts.
 std::int64_t WriteBadParts(const FrameList& list, const BadPartNumbers& numbers,
                            ScriptStream& script);

@@ -6,6 +6,7 @@
 #include "engine/bad_parts.h"
 #include "engine/conversion_options.h"
 #include "engine/frame_list.h"
+#include "engine/list_source.h"
 #include "engine/good_parts.h"
 #include "engine/message_text.h"
 #include "engine/output_path.h"
@@ -107,10 +108,10 @@ Result<ScriptPlan> Plan(const FrameListFile& read, const ConversionOptions& opti
 // A frame whose trims would reach beyond the frame numbers a script may hold, named with its
 // line.
 Status CheckRange(const ScriptPlan& plan, const FrameList& list, const ConversionOptions& options,
-                  const InputFile& file) {
-  const auto outOfRange = [&file](std::int32_t frame, const std::string& detail) {
+                  const ListSource& source) {
+  const auto outOfRange = [&source](std::int32_t frame, const std::string& detail) {
     return Fail("frame " + std::to_string(frame) + " on line " +
-                std::to_string(FindFrameLine(file, frame)) + " is out of range: " + detail +
+                std::to_string(FindFrameLine(source, frame)) + " is out of range: " + detail +
                 " (the largest is 2147483647)");
   };
   if (plan.good) {
@@ -147,17 +148,24 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
   const std::string listName = FileNameForMessage(controls.tInput);
   if (control != nullptr) control->inputSize = input->Size();
 
-  Result<FrameListFile> read = ReadFrameList(input, listName, control);
+  const ListFormat format = ListFormatOf(controls);
+  const Result<ListSource> source = OpenListSource(input, listName, format, control);
+  if (!source) return source.failure();
+  const Result<ListCounts> counts = CountListLines(*source, control);
+  if (!counts) return counts.failure();
+  Result<FrameListFile> read = FillFrameList(*source, *counts, control);
   if (!read) return read.failure();
-  FrameList& list = read->list;
-  if (list.UpperBound() == 0) return Fail("no frame numbers in " + listName);
-  NormaliseFrameList(list);
+  const FrameList& list = read->list;
+  const std::string note = NoteMessage(read->note, format, run.autoRemedy);
+  if (list.empty()) {
+    return Fail("no frame numbers in " + listName + (note.empty() ? "" : "; " + note));
+  }
 
   const Result<ConversionOptions> options = CaptureOptions(controls);
   if (!options) return options.failure();
   const Result<ScriptPlan> plan = Plan(*read, *options);
   if (!plan) return plan.failure();
-  if (const Status range = CheckRange(*plan, list, *options, *input); !range) {
+  if (const Status range = CheckRange(*plan, list, *options, *source); !range) {
     return range.failure();
   }
 
@@ -200,9 +208,10 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
 
   if (control != nullptr) {
     control->entriesToWrite = std::uint64_t{(plan->good ? 1U : 0U) + (plan->bad ? 1U : 0U)} *
-                              static_cast<std::uint64_t>(list.UpperBound());
+                              list.runs().size();
   }
   RunSummary summary;
+  summary.warning = note;
   // The input's text is copied from the input file, which is still open, as it is written.
   const auto write = [&script](std::string_view text) { script.Write(text); };
   if (plan->leadingText) {

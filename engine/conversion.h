@@ -61,6 +61,8 @@ struct RunSummary {
   std::int64_t framesCut = 0;  // frames 0 to T-1 that no trim of the good part keeps
   bool review = false;
   std::int64_t badParts = 0;
+  // Lines of the list that looked like frames but were read as text; empty for none.
+  std::string warning;
 };
 
 struct RunOutcome {
@@ -83,6 +85,9 @@ struct RunOptions {
   std::shared_ptr<const InputFile> input;
   // An open handle (standard output) to write the script to instead of tOutput.
   NativeHandle scriptHandle = kNoHandle;
+  // What the warning about a plain list's lines that look like frames tells the user to do, to
+  // which " to read them" is added: the window's words unless the caller has its own.
+  std::string_view autoRemedy = "choose the list format Auto";
   // Asked once the list is open and the output resolved, before anything is written; a failure
   // refuses the output. The command line refuses one script for two lists this way.
   std::function<Status(const FileId& list, const FileId& folder, const std::string& name)> claim;

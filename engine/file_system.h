@@ -144,6 +144,14 @@ class InputFile {
   // reaches and only this user may read, and opens that: standard input, read twice.
   [[nodiscard]] std::error_code OpenCopyOf(NativeHandle source);
 
+  // Passes bytes on to a copy; an error ends the copy.
+  using CopyWriter = std::function<std::error_code(std::string_view bytes)>;
+  // Writes what `fill` gives into a new temporary file that no name reaches and only this user
+  // may read, and opens that in place of any file opened so far, keeping `status`: a list
+  // decoded into UTF-8 is read from such a copy and is still known as the list.
+  [[nodiscard]] std::error_code OpenCopy(const std::function<std::error_code(const CopyWriter&)>& fill,
+                                         const FileStatus& status);
+
   struct Read {
     std::size_t bytes = 0;  // 0 at the end of the file
     std::error_code error;
@@ -156,6 +164,9 @@ class InputFile {
 
  private:
   [[nodiscard]] std::error_code Take(Handle file);
+  // A new temporary file as OpenCopy and OpenCopyOf write it, filled and open for reading.
+  [[nodiscard]] static std::error_code MakeCopy(
+      const std::function<std::error_code(const CopyWriter&)>& fill, Handle& copy);
 
   Handle file_;
   FileStatus status_;

@@ -245,13 +245,12 @@ std::error_code InputFile::OpenIn(const ResolvedPath& where) {
   return Take(std::move(file));
 }
 
-std::error_code InputFile::OpenCopyOf(NativeHandle source) {
-  file_.reset();
+std::error_code InputFile::MakeCopy(const std::function<std::error_code(const CopyWriter&)>& fill,
+                                    Handle& copy) {
   const char* variable = std::getenv("TMPDIR");
   const std::string folderPath = variable != nullptr && variable[0] == '/' ? variable : "/tmp";
   ResolvedPath folder;
   if (const std::error_code error = folder.Resolve(folderPath + "/")) return error;
-  Handle copy;
   std::string name;
   bool unnamed = false;
   if (const std::error_code error =
@@ -259,18 +258,39 @@ std::error_code InputFile::OpenCopyOf(NativeHandle source) {
     return error;
   }
   if (!name.empty()) unlinkat(folder.folder(), name.c_str(), 0);  // no name reaches it now
-  std::array<char, 1 << 16> block{};
-  for (;;) {
-    const ssize_t got = read(source, block.data(), block.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return LastError();
-    if (got == 0) break;
-    if (const std::error_code error =
-            WriteAll(copy.get(), {block.data(), static_cast<std::size_t>(got)})) {
-      return error;
-    }
-  }
+  const int file = copy.get();
+  return fill([file](std::string_view bytes) { return WriteAll(file, bytes); });
+}
+
+std::error_code InputFile::OpenCopyOf(NativeHandle source) {
+  file_.reset();
+  Handle copy;
+  const std::error_code error = MakeCopy(
+      [source](const CopyWriter& write) -> std::error_code {
+        std::array<char, 1 << 16> block{};
+        for (;;) {
+          const ssize_t got = read(source, block.data(), block.size());
+          if (got < 0 && errno == EINTR) continue;
+          if (got < 0) return LastError();
+          if (got == 0) return {};
+          if (const std::error_code failed =
+                  write({block.data(), static_cast<std::size_t>(got)})) {
+            return failed;
+          }
+        }
+      },
+      copy);
+  if (error) return error;
   return Take(std::move(copy));
+}
+
+std::error_code InputFile::OpenCopy(
+    const std::function<std::error_code(const CopyWriter&)>& fill, const FileStatus& status) {
+  Handle copy;
+  if (const std::error_code error = MakeCopy(fill, copy)) return error;
+  file_ = std::move(copy);
+  status_ = status;
+  return {};
 }
 
 InputFile::Read InputFile::ReadAt(std::uint64_t offset, char* data, std::size_t size) const {

@@ -716,14 +716,13 @@ std::error_code InputFile::OpenIn(const ResolvedPath& where) {
   return Take(std::move(file));
 }
 
-std::error_code InputFile::OpenCopyOf(NativeHandle source) {
-  file_.reset();
+std::error_code InputFile::MakeCopy(const std::function<std::error_code(const CopyWriter&)>& fill,
+                                    Handle& copy) {
   std::array<wchar_t, MAX_PATH + 1> temp{};
   const DWORD length = GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
   if (length == 0 || length >= temp.size()) return length == 0 ? LastError() : Error(ENAMETOOLONG);
   ResolvedPath folder;
   if (const std::error_code error = folder.Resolve(Utf8({temp.data(), length}))) return error;
-  Handle copy;
   std::wstring name;
   // Deleted when it is closed, however the program ends; FILE_ATTRIBUTE_TEMPORARY keeps it in
   // memory where it fits.
@@ -731,18 +730,39 @@ std::error_code InputFile::OpenCopyOf(NativeHandle source) {
           CreateTemporary(FolderPathOf(folder), FILE_ATTRIBUTE_TEMPORARY, 0, copy, name)) {
     return error;
   }
-  std::vector<char> block(1 << 16);
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(source, block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) {
-      const DWORD code = GetLastError();
-      if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) break;  // the writer is done
-      return ErrorOf(code);
-    }
-    if (got == 0) break;
-    if (const std::error_code error = WriteAll(copy.get(), {block.data(), got})) return error;
-  }
+  const HANDLE file = copy.get();
+  return fill([file](std::string_view bytes) { return WriteAll(file, bytes); });
+}
+
+std::error_code InputFile::OpenCopyOf(NativeHandle source) {
+  file_.reset();
+  Handle copy;
+  const std::error_code error = MakeCopy(
+      [source](const CopyWriter& write) -> std::error_code {
+        std::vector<char> block(1 << 16);
+        for (;;) {
+          DWORD got = 0;
+          if (!ReadFile(source, block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) {
+            const DWORD code = GetLastError();
+            if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) return {};  // writer done
+            return ErrorOf(code);
+          }
+          if (got == 0) return {};
+          if (const std::error_code failed = write({block.data(), got})) return failed;
+        }
+      },
+      copy);
+  if (error) return error;
   return Take(std::move(copy));
+}
+
+std::error_code InputFile::OpenCopy(
+    const std::function<std::error_code(const CopyWriter&)>& fill, const FileStatus& status) {
+  Handle copy;
+  if (const std::error_code error = MakeCopy(fill, copy)) return error;
+  file_ = std::move(copy);
+  status_ = status;
+  return {};
 }
 
 InputFile::Read InputFile::ReadAt(std::uint64_t offset, char* data, std::size_t size) const {

@@ -5,8 +5,10 @@
 #include <limits>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "engine/line_reader.h"
+#include "engine/message_text.h"
 #include "engine/number_text.h"
 
 namespace snipforge {
@@ -23,45 +25,96 @@ Failure ChangedWhileRead(const std::string& name) {
   return Fail(name + " changed while it was being read; try again");
 }
 
-// The values of slots 1 to n with repeated neighbours dropped, in slots 1 to m of the result
-// (slot 0 unused). Needs n >= 1.
-std::vector<std::int32_t> CollapseDuplicates(const FrameList& list) {
-  const std::vector<std::int32_t>& slots = list.slots();
-  std::vector<std::int32_t> kept;
-  kept.reserve(slots.size());
-  kept.push_back(0);
-  kept.push_back(slots[1]);
-  for (std::size_t i = 2; i < slots.size(); ++i) {
-    if (slots[i] != slots[i - 1]) kept.push_back(slots[i]);
+constexpr std::size_t kNoteTextBytes = 48;  // of the first noted line: enough to quote
+
+// A radix sort on 11-bit digits: at most three linear passes whose counters stay in the cache,
+// far quicker than comparison sorting for lists of millions of frames. A pass whose digit is the
+// same for every value is skipped. The sign bit is flipped so that negative values sort first.
+void SortFrames(std::vector<std::int32_t>& frames) {
+  if (frames.size() < 256) {
+    std::sort(frames.begin(), frames.end());
+    return;
   }
-  return kept;
+  const auto key = [](std::int32_t value) { return static_cast<std::uint32_t>(value) ^ 0x80000000u; };
+  std::vector<std::int32_t> scratch(frames.size());
+  for (const unsigned shift : {0u, 11u, 22u}) {
+    std::vector<std::size_t> start(1u << 11, 0);
+    for (const std::int32_t value : frames) ++start[(key(value) >> shift) & 0x7FFu];
+    if (std::find(start.begin(), start.end(), frames.size()) != start.end()) continue;  // one digit
+    std::size_t offset = 0;
+    for (std::size_t& bucket : start) offset += std::exchange(bucket, offset);
+    for (const std::int32_t value : frames) scratch[start[(key(value) >> shift) & 0x7FFu]++] = value;
+    frames.swap(scratch);
+  }
 }
 
-// Replaces the list by one holding the kept values in slots 1 to m and 0 in slot 0.
-void RebuildFrameList(FrameList& list, std::vector<std::int32_t> kept) {
-  kept[0] = 0;
-  list.slots() = std::move(kept);
+// Calls `add` with the runs of the sorted frames and ranges merged: a run takes in every frame
+// and range that overlaps it or follows it without a gap.
+template <class Add>
+void MergeRuns(const std::vector<std::int32_t>& frames, const std::vector<FrameRun>& ranges,
+               Add add) {
+  std::size_t i = 0;
+  std::size_t j = 0;
+  bool open = false;
+  FrameRun run;
+  while (i < frames.size() || j < ranges.size()) {
+    FrameRun next;
+    if (j == ranges.size() || (i < frames.size() && frames[i] < ranges[j].first)) {
+      next = {frames[i], frames[i]};
+      ++i;
+    } else {
+      next = ranges[j++];
+    }
+    if (open && std::int64_t{next.first} <= std::int64_t{run.last} + 1) {
+      run.last = std::max(run.last, next.last);
+      continue;
+    }
+    if (open) add(run);
+    run = next;
+    open = true;
+  }
+  if (open) add(run);
 }
 
-bool Follows(std::int32_t before, std::int32_t after) {
-  return static_cast<std::int64_t>(before) + 1 == after;
-}
-
-struct Run {
-  std::int32_t first;
-  std::int32_t last;
-};
-
-Run RunAround(const FrameList& list, std::int32_t r) {
-  std::int32_t first = r;
-  while (first > 1 && Follows(list[first - 1], list[first])) --first;
-  std::int32_t last = first;
-  const std::int32_t n = list.UpperBound();
-  while (last < n && Follows(list[last], list[last + 1])) ++last;
-  return {first, last};
+// A line's frames, or whether it is read as frames at all, in the source's format.
+bool ReadsAsFrames(std::string_view line, ListFormat format, std::vector<FrameRun>& scratch) {
+  if (format == ListFormat::kPlain) return IsNumberText(line);
+  scratch.clear();
+  return ReadListLine(line, format, scratch).kind == ListLine::Kind::kFrames;
 }
 
 }  // namespace
+
+FrameList::FrameList(std::vector<std::int32_t> frames, std::vector<FrameRun> ranges) {
+  SortFrames(frames);
+  if (ranges.empty()) {
+    // A plain list, millions of frames long at times: its runs counted first, so that they
+    // take no more room than they need, in two simple walks.
+    // Sorted, so a frame is never below the one before: a gap is a difference above 1.
+    const auto gap = [](std::int32_t before, std::int32_t after) {
+      return static_cast<std::uint32_t>(after) - static_cast<std::uint32_t>(before) > 1u;
+    };
+    std::size_t count = frames.empty() ? 0 : 1;
+    for (std::size_t i = 1; i < frames.size(); ++i) count += gap(frames[i - 1], frames[i]);
+    runs_.reserve(count);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      if (i == 0 || gap(frames[i - 1], frames[i])) {
+        runs_.push_back({frames[i], frames[i]});
+      } else {
+        runs_.back().last = frames[i];
+      }
+    }
+  } else {
+    std::sort(ranges.begin(), ranges.end(),
+              [](const FrameRun& a, const FrameRun& b) { return a.first < b.first; });
+    std::size_t count = 0;
+    MergeRuns(frames, ranges, [&count](const FrameRun&) { ++count; });
+    runs_.reserve(count);
+    MergeRuns(frames, ranges, [this](const FrameRun& run) { runs_.push_back(run); });
+  }
+  for (const FrameRun& run : runs_) frames_ += run.Length();
+}
+
 
 void LineDigest::Add(std::string_view bytes) {
   length_ += bytes.size();
@@ -98,10 +151,7 @@ void LineDigest::Mix(std::uint64_t word) {
 // Marks out a text block while the second pass reads its lines.
 class TextBlockBuilder {
  public:
-  TextBlockBuilder(const std::shared_ptr<const InputFile>& file, const std::string& name) {
-    block_.file_ = file;
-    block_.name_ = name;
-  }
+  explicit TextBlockBuilder(const ListSource& source) { block_.source_ = source; }
   // Adds the text line Next returned last, with its further pieces.
   void Add(std::string_view line, LineReader& reader) {
     digest_.Add(line);
@@ -124,12 +174,14 @@ class TextBlockBuilder {
 Status TextBlock::CopyTo(const std::function<void(std::string_view)>& write,
                          RunControl* control) const {
   if (lines_ == 0) return {};
-  LineReader reader(*file_, begin_, end_);
+  LineReader reader(*source_.file, begin_, end_);
   reader.ReportTo(control);
+  reader.ReadAs(source_.format);
   LineDigest digest;
+  std::vector<FrameRun> scratch;
   std::uint64_t lines = 0;
   while (const auto line = reader.Next()) {
-    if (IsNumberText(*line)) continue;
+    if (ReadsAsFrames(*line, source_.format, scratch)) continue;
     // A long line comes in pieces and goes out in them.
     for (std::optional<std::string_view> piece = line; piece; piece = reader.NextPiece()) {
       digest.Add(*piece);
@@ -139,119 +191,134 @@ Status TextBlock::CopyTo(const std::function<void(std::string_view)>& write,
     ++lines;
     write(kLineEnd);
   }
-  if (!reader.ok()) return CannotRead(name_, reader);
+  if (!reader.ok()) return CannotRead(source_.name, reader);
   if (lines != lines_ || digest.value() != digest_ || reader.Offset() != end_) {
-    return ChangedWhileRead(name_);
+    return ChangedWhileRead(source_.name);
   }
   return {};
 }
 
-Result<std::int32_t> CountFrameLines(const InputFile& file, const std::string& name,
-                                     RunControl* control) {
-  LineReader reader(file);
+Result<ListCounts> CountListLines(const ListSource& source, RunControl* control) {
+  LineReader reader(*source.file, source.start);
   reader.ReportTo(control);
-  std::int64_t counted = 1;
+  reader.ReadAs(source.format);
+  ListCounts counts;
+  std::vector<FrameRun> scratch;
   while (const auto line = reader.Next()) {
-    if (!IsNumberText(*line)) continue;
-    if (++counted > std::numeric_limits<std::int32_t>::max()) {
-      return Fail(name + " holds too many frame numbers");
-    }
-  }
-  if (!reader.ok()) return CannotRead(name, reader);
-  return static_cast<std::int32_t>(counted);
-}
-
-std::int64_t FindFrameLine(const InputFile& file, std::int32_t frame) {
-  LineReader reader(file);
-  std::int64_t lineNumber = 0;
-  while (const auto line = reader.Next()) {
-    ++lineNumber;
-    if (ToFrameNumber(*line) == frame) return lineNumber;
-  }
-  return 0;
-}
-
-Result<FrameListFile> ReadFrameList(std::shared_ptr<const InputFile> file, const std::string& name,
-                                    RunControl* control) {
-  const Result<std::int32_t> count = CountFrameLines(*file, name, control);
-  if (!count) return count.failure();
-  return FillFrameList(std::move(file), name, *count - 1, control);
-}
-
-Result<FrameListFile> FillFrameList(std::shared_ptr<const InputFile> file, const std::string& name,
-                                    std::int32_t n, RunControl* control) {
-  FrameListFile result{FrameList(n), {}, {}};
-  TextBlockBuilder leading(file, name);
-  TextBlockBuilder trailing(file, name);
-  std::optional<std::uint64_t> split;  // where the first line after the last number line starts
-
-  LineReader reader(*file);
-  reader.ReportTo(control);
-  std::int32_t next = 1;
-  std::int64_t lineNumber = 0;
-  while (const auto line = reader.Next()) {
-    ++lineNumber;
-    const std::optional<std::int32_t> frame = ToFrameNumber(*line);
-    if (frame || IsNumberText(*line)) {
-      if (next > n) return ChangedWhileRead(name);
-      if (!frame || *frame < 0) {
-        const std::string_view number = TrimBlanks(*line);
-        const bool negative = frame ? *frame < 0 : number.front() == '-';
-        return Fail("frame number " + std::string(number.substr(0, 40)) +
-                    (number.size() > 40 ? "..." : "") + " on line " + std::to_string(lineNumber) +
-                    (negative ? " is negative" : " is too large (the largest is 2147483647)"));
+    if (source.format == ListFormat::kPlain) {
+      if (IsNumberText(*line)) {
+        ++counts.frameLines;
+        ++counts.frames;
       }
-      result.list[next++] = *frame;
-    } else if (next == n + 1) {
+      continue;
+    }
+    scratch.clear();
+    if (ReadListLine(*line, source.format, scratch).kind != ListLine::Kind::kFrames) continue;
+    ++counts.frameLines;
+    for (const FrameRun& run : scratch) ++(run.first == run.last ? counts.frames : counts.ranges);
+  }
+  if (!reader.ok()) return CannotRead(source.name, reader);
+  return counts;
+}
+
+Result<FrameListFile> FillFrameList(const ListSource& source, const ListCounts& counts,
+                                    RunControl* control) {
+  FrameListFile result;
+  std::vector<std::int32_t> frames;
+  std::vector<FrameRun> ranges;
+  frames.reserve(static_cast<std::size_t>(counts.frames));
+  ranges.reserve(static_cast<std::size_t>(counts.ranges));
+  TextBlockBuilder leading(source);
+  TextBlockBuilder trailing(source);
+  std::optional<std::uint64_t> split;  // where the first line after the last line of frames starts
+
+  LineReader reader(*source.file, source.start);
+  reader.ReportTo(control);
+  reader.ReadAs(source.format);
+  std::vector<FrameRun> read;
+  std::int64_t frameLines = 0;
+  std::int64_t lineNumber = 0;
+  while (const auto line = reader.Next()) {
+    ++lineNumber;
+    // A plain list's number lines, nearly every line of a long list, go straight in.
+    if (source.format == ListFormat::kPlain) {
+      if (const std::optional<std::int32_t> frame = ToFrameNumber(*line); frame && *frame >= 0) {
+        if (++frameLines > counts.frameLines ||
+            std::cmp_greater_equal(frames.size(), counts.frames)) {
+          return ChangedWhileRead(source.name);
+        }
+        frames.push_back(*frame);
+        continue;
+      }
+    }
+    read.clear();
+    const ListLine reading = ReadListLine(*line, source.format, read);
+    if (reading.kind == ListLine::Kind::kStop) {
+      return Fail(reading.subject + " on line " + std::to_string(lineNumber) + " " +
+                  reading.problem);
+    }
+    if (reading.noted && result.note.lines++ == 0) {
+      result.note.firstLine = lineNumber;
+      result.note.firstText = std::string(line->substr(0, kNoteTextBytes));
+    }
+    if (reading.kind == ListLine::Kind::kFrames) {
+      if (++frameLines > counts.frameLines) return ChangedWhileRead(source.name);
+      for (const FrameRun& run : read) {
+        if (run.first == run.last) {
+          if (std::cmp_greater_equal(frames.size(), counts.frames)) return ChangedWhileRead(source.name);
+          frames.push_back(run.first);
+        } else {
+          if (std::cmp_greater_equal(ranges.size(), counts.ranges)) return ChangedWhileRead(source.name);
+          ranges.push_back(run);
+        }
+      }
+    } else if (frameLines == counts.frameLines) {
       if (!split) split = reader.LineStart();
       trailing.Add(*line, reader);
     } else {
       leading.Add(*line, reader);
     }
   }
-  if (!reader.ok()) return CannotRead(name, reader);
-  if (next != n + 1) return ChangedWhileRead(name);
+  if (!reader.ok()) return CannotRead(source.name, reader);
+  if (frameLines != counts.frameLines || std::cmp_not_equal(frames.size(), counts.frames) ||
+      std::cmp_not_equal(ranges.size(), counts.ranges)) {
+    return ChangedWhileRead(source.name);
+  }
   const std::uint64_t end = reader.Offset();
-  result.leading = leading.Finish(0, split.value_or(end));
+  result.leading = leading.Finish(source.start, split.value_or(end));
   result.trailing = trailing.Finish(split.value_or(end), end);
+  result.list = FrameList(std::move(frames), std::move(ranges));
   return result;
 }
 
-void SortFrames(FrameList& list) {
-  // A radix sort on 11-bit digits: at most three linear passes whose counters stay in the
-  // cache, far quicker than comparison sorting for lists of millions of frames. A pass whose
-  // digit is the same for every value is skipped. The sign bit is flipped so that negative
-  // values sort first.
-  std::vector<std::int32_t>& slots = list.slots();
-  if (slots.size() < 256) {
-    std::sort(slots.begin(), slots.end());
-    return;
+std::int64_t FindFrameLine(const ListSource& source, std::int32_t frame) {
+  LineReader reader(*source.file, source.start);
+  reader.ReadAs(source.format);
+  std::vector<FrameRun> read;
+  std::int64_t lineNumber = 0;
+  while (const auto line = reader.Next()) {
+    ++lineNumber;
+    read.clear();
+    if (ReadListLine(*line, source.format, read).kind != ListLine::Kind::kFrames) continue;
+    for (const FrameRun& run : read) {
+      if (run.first <= frame && frame <= run.last) return lineNumber;
+    }
   }
-  const auto key = [](std::int32_t value) { return static_cast<std::uint32_t>(value) ^ 0x80000000u; };
-  std::vector<std::int32_t> scratch(slots.size());
-  for (const unsigned shift : {0u, 11u, 22u}) {
-    std::vector<std::size_t> start(1u << 11, 0);
-    for (const std::int32_t value : slots) ++start[(key(value) >> shift) & 0x7FFu];
-    if (std::find(start.begin(), start.end(), slots.size()) != start.end()) continue;  // one digit
-    std::size_t offset = 0;
-    for (std::size_t& bucket : start) offset += std::exchange(bucket, offset);
-    for (const std::int32_t value : slots) scratch[start[(key(value) >> shift) & 0x7FFu]++] = value;
-    slots.swap(scratch);
-  }
+  return 0;
 }
 
-void NormaliseFrameList(FrameList& list) {
-  SortFrames(list);
-  RebuildFrameList(list, CollapseDuplicates(list));
-}
-
-std::int32_t RunLengthCursor::RunLength(std::int32_t r) {
-  if (first_ == 0 || r > last_) {
-    const Run run = RunAround(list_, r);
-    first_ = run.first;
-    last_ = run.last;
+std::string NoteMessage(const ListNote& note, ListFormat format, std::string_view remedy) {
+  if (note.lines == 0) return {};
+  const bool one = note.lines == 1;
+  const std::string first =
+      " (line " + std::to_string(note.firstLine) + ": " + QuoteForMessage(note.firstText) + ")";
+  if (format == ListFormat::kAuto) {
+    return std::to_string(note.lines) + (one ? " line with numbers was" : " lines with numbers were") +
+           " read as text" + first;
   }
-  return last_ - first_ + 1;
+  return std::to_string(note.lines) +
+         (one ? " line looks like frames but was" : " lines look like frames but were") +
+         " read as text" + first + "; " + std::string(remedy) + (one ? " to read it" : " to read them");
 }
 
 }  // namespace snipforge

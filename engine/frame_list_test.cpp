@@ -31,13 +31,27 @@ struct ReadResult {
   std::string trailing;
 };
 
-ReadResult ReadBytes(const std::string& bytes) {
+// Both passes over the list in its source, as a run reads it.
+Result<FrameListFile> Read(const ListSource& source) {
+  const Result<ListCounts> counts = CountListLines(source);
+  if (!counts) return counts.failure();
+  return FillFrameList(source, *counts);
+}
+
+ListSource SourceOf(std::shared_ptr<const InputFile> file, ListFormat format = ListFormat::kPlain) {
+  Result<ListSource> source = OpenListSource(std::move(file), "frames.txt", format);
+  EXPECT_TRUE(source.ok());
+  return *source;
+}
+
+ReadResult ReadBytes(const std::string& bytes, ListFormat format = ListFormat::kPlain) {
   TempDir dir;
   const std::string path = dir.File("frames.txt");
   WriteFile(path, bytes);
-  const Result<FrameListFile> read = ReadFrameList(OpenInput(path), "frames.txt");
+  const Result<ListSource> source = OpenListSource(OpenInput(path), "frames.txt", format);
+  if (!source) return {source.error(), {}, {}, {}};
+  const Result<FrameListFile> read = Read(*source);
   if (!read) return {read.error(), {}, {}, {}};
-  EXPECT_EQ(read->list[0], 0);
   return {{}, Frames(read->list), Text(read->leading), Text(read->trailing)};
 }
 
@@ -57,9 +71,9 @@ TEST(ReadFrameListTest, SplitsNumberLinesFromLeadingAndTrailingText) {
       {"text around numbers, CR LF", "clip\r\n10\r\n\r\n11\r\ndone\r\n", {10, 11}, "clip\r\n\r\n",
        "done\r\n"},
       {"text around numbers, CR", "clip\r10\r\r11\rdone\r", {10, 11}, "clip\r\n\r\n", "done\r\n"},
-      {"file order and repeats kept", "5\n3\n5", {5, 3, 5}, "", ""},
+      {"sorted and each frame once", "5\n3\n5\n1", {1, 3, 5}, "", ""},
       {"frame 0", "0\n", {0}, "", ""},
-      {"number forms", "  42  \n+7\n2.5\n3.5\n1e3\n\t9\t\n-0.4\n", {42, 7, 2, 4, 1000, 9, 0}, "", ""},
+      {"number forms", "  42  \n+7\n2.5\n3.5\n1e3\n\t9\t\n-0.4\n", {0, 2, 4, 7, 9, 42, 1000}, "", ""},
       {"text forms keep their bytes", "12a\n12 13\nframe 12\n\n   \n1,5\n7\n", {7},
        "12a\r\n12 13\r\nframe 12\r\n\r\n   \r\n1,5\r\n", ""},
       {"mixed line ends", "1\r\n2\n3\r4", {1, 2, 3, 4}, "", ""},
@@ -112,11 +126,11 @@ TEST(ReadFrameListTest, AFileThatChangesWhileItIsReadIsReported) {
     TempDir dir;
     const std::string path = dir.File("frames.txt");
     WriteFile(path, c.firstPass);
-    const auto file = OpenInput(path);
-    const Result<std::int32_t> count = CountFrameLines(*file, "frames.txt");
-    ASSERT_TRUE(count.ok());
+    const ListSource source = SourceOf(OpenInput(path));
+    const Result<ListCounts> counts = CountListLines(source);
+    ASSERT_TRUE(counts.ok());
     WriteFile(path, c.secondPass);  // the same file, rewritten in place
-    const Result<FrameListFile> read = FillFrameList(file, "frames.txt", *count - 1);
+    const Result<FrameListFile> read = FillFrameList(source, *counts);
     ASSERT_FALSE(read.ok()) << c.name;
     EXPECT_EQ(read.error(), "frames.txt changed while it was being read; try again") << c.name;
   }
@@ -137,7 +151,7 @@ TEST(ReadFrameListTest, AFileThatChangesWhileItIsReadIsReported) {
     TempDir dir;
     const std::string path = dir.File("frames.txt");
     WriteFile(path, c.read);
-    const Result<FrameListFile> read = ReadFrameList(OpenInput(path), "frames.txt");
+    const Result<FrameListFile> read = Read(SourceOf(OpenInput(path)));
     ASSERT_TRUE(read.ok());
     WriteFile(path, c.copied);
     const std::string copied = Text(read->leading) + Text(read->trailing);
@@ -161,7 +175,7 @@ TEST(ReadFrameListTest, BothPassesAndTheTextReadTheFileThatWasOpened) {
   std::filesystem::remove(path);
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
 #endif
-  const Result<FrameListFile> read = ReadFrameList(file, "frames.txt");
+  const Result<FrameListFile> read = Read(SourceOf(file));
   ASSERT_TRUE(read.ok());
   EXPECT_EQ(Frames(read->list), std::vector<std::int32_t>{7});
   EXPECT_EQ(Text(read->leading), "clip\r\n");
@@ -195,103 +209,46 @@ TEST(LineDigestTest, ALineGivesTheSameDigestHoweverItIsCut) {
   EXPECT_NE(other.value(), whole.value());
 }
 
-TEST(CountFrameLinesTest, CountsNumberLinesAndFindsAFramesLine) {
+TEST(FindFrameLineTest, FindsTheLineWhoseFramesHoldTheFrame) {
   TempDir dir;
   const std::string path = dir.File("frames.txt");
-  WriteFile(path, "a\n1\n\nb\r\n2.0\n7");
-  const auto file = OpenInput(path);
-  EXPECT_EQ(CountFrameLines(*file, "frames.txt").value(), 4);
-  EXPECT_EQ(FindFrameLine(*file, 2), 5);
-  EXPECT_EQ(FindFrameLine(*file, 7), 6);
-  EXPECT_EQ(FindFrameLine(*file, 3), 0);
+  WriteFile(path, "a\n1\n\nb\r\n2.0\n7\n10-20\n");
+  const ListSource plain = SourceOf(OpenInput(path));
+  EXPECT_EQ(FindFrameLine(plain, 2), 5);
+  EXPECT_EQ(FindFrameLine(plain, 7), 6);
+  EXPECT_EQ(FindFrameLine(plain, 15), 0) << "a range is text in plain";
+  EXPECT_EQ(FindFrameLine(SourceOf(OpenInput(path), ListFormat::kAuto), 15), 7);
 }
 
-TEST(NormaliseFrameListTest, SortsAndDropsRepeats) {
+TEST(FrameListTest, FramesAndRangesBecomeRunsThatNeitherOverlapNorTouch) {
   const struct {
-    std::vector<std::int32_t> in;
-    std::vector<std::int32_t> out;
-  } cases[] = {
-      {{7}, {7}},
-      {{5, 5, 5}, {5}},
-      {{5, 3, 5, 1}, {1, 3, 5}},
-      {{1, 3, 5}, {1, 3, 5}},
-      {{0, 3}, {0, 3}},
-      {{3, 0, 0, 3}, {0, 3}},
-      {{2147483647, 0, 2147483647}, {0, 2147483647}},
-  };
-  for (const auto& c : cases) {
-    FrameList list(static_cast<std::int32_t>(c.in.size()));
-    for (std::size_t i = 0; i < c.in.size(); ++i) list[static_cast<std::int32_t>(i + 1)] = c.in[i];
-    NormaliseFrameList(list);
-    EXPECT_EQ(Frames(list), c.out);
-    EXPECT_EQ(list[0], 0);
-  }
-}
-
-TEST(SortFramesTest, LongListsSortLikeAComparisonSort) {
-  std::mt19937 random(99);
-  for (const std::size_t size : {300u, 70000u}) {
-    FrameList list(static_cast<std::int32_t>(size));
-    for (std::int32_t& slot : list.slots()) slot = static_cast<std::int32_t>(random());
-    list[1] = std::numeric_limits<std::int32_t>::min();
-    list[2] = std::numeric_limits<std::int32_t>::max();
-    list[3] = -1;
-    std::vector<std::int32_t> expected = list.slots();
-    std::sort(expected.begin(), expected.end());
-    SortFrames(list);
-    EXPECT_EQ(list.slots(), expected) << size;
-  }
-  FrameList small(1000);  // values that differ only in their low 16 bits
-  for (std::int32_t r = 1; r <= 1000; ++r) small[r] = (r * 7919) % 1000;
-  SortFrames(small);
-  EXPECT_TRUE(std::is_sorted(small.slots().begin(), small.slots().end()));
-}
-
-// The length of the run around slot r, walked out from it: a model of the cursor.
-std::int32_t WalkedRunLength(const FrameList& list, std::int32_t r) {
-  std::int32_t first = r;
-  while (first > 1 && std::int64_t{list[first - 1]} + 1 == list[first]) --first;
-  std::int32_t last = r;
-  while (last < list.UpperBound() && std::int64_t{list[last]} + 1 == list[last + 1]) ++last;
-  return last - first + 1;
-}
-
-TEST(RunLengthTest, EverySlotOfARunGivesItsLength) {
-  const struct {
-    FrameList list;
-    std::vector<std::int32_t> lengths;
-  } cases[] = {
-      {MakeFrameList({7}), {1}},
-      {MakeFrameList({3, 4, 5, 9, 10, 12}), {3, 3, 3, 2, 2, 1}},
-      {MakeFrameList({1, 2}), {2, 2}},  // slot 0 holds 0 but never joins a run
-      {MakeFrameList({0, 1}), {2, 2}},
-      {MakeFrameList({9, 12}), {1, 1}},
-      {MakeFrameList({2147483646, 2147483647}), {2, 2}},
-  };
-  for (const auto& c : cases) {
-    RunLengthCursor cursor(c.list);
-    for (std::int32_t r = 1; r <= c.list.UpperBound(); ++r) {
-      EXPECT_EQ(cursor.RunLength(r), c.lengths[static_cast<std::size_t>(r - 1)]) << r;
-    }
-  }
-}
-
-TEST(RunLengthTest, CursorAgreesWithTheWalkWhenSlotsAreSkipped) {
-  std::mt19937 random(12345);
-  for (int round = 0; round < 200; ++round) {
     std::vector<std::int32_t> frames;
-    std::int32_t frame = 0;
-    for (int i = 0; i < 40; ++i) {
-      frame += 1 + static_cast<std::int32_t>(random() % 3);
-      frames.push_back(frame);
-    }
-    FrameList list(static_cast<std::int32_t>(frames.size()));
-    for (std::size_t i = 0; i < frames.size(); ++i) list[static_cast<std::int32_t>(i + 1)] = frames[i];
-    RunLengthCursor cursor(list);
-    for (std::int32_t r = 1; r <= list.UpperBound(); r += 1 + static_cast<std::int32_t>(random() % 3)) {
-      ASSERT_EQ(cursor.RunLength(r), WalkedRunLength(list, r)) << "round " << round << " slot " << r;
-    }
+    std::vector<FrameRun> ranges;
+    std::vector<FrameRun> runs;
+    std::int64_t count;
+  } cases[] = {
+      {{7}, {}, {{7, 7}}, 1},
+      {{5, 5, 5}, {}, {{5, 5}}, 1},
+      {{5, 3, 4, 1}, {}, {{1, 1}, {3, 5}}, 4},
+      {{0, 2147483647, 0}, {}, {{0, 0}, {2147483647, 2147483647}}, 2},
+      {{21, 9}, {{10, 20}}, {{9, 21}}, 13},
+      {{15}, {{30, 40}, {10, 20}, {18, 25}}, {{10, 25}, {30, 40}}, 27},
+      {{}, {{0, 2147483647}, {5, 6}}, {{0, 2147483647}}, 2147483648},
+  };
+  for (const auto& c : cases) {
+    const FrameList list(c.frames, c.ranges);
+    EXPECT_EQ(list.runs(), c.runs);
+    EXPECT_EQ(list.FrameCount(), c.count);
   }
+  // A long shuffled list sorts as a comparison sort does.
+  std::mt19937 random(99);
+  std::vector<std::int32_t> frames(70000);
+  for (std::int32_t& frame : frames) frame = static_cast<std::int32_t>(random() % 100000);
+  frames[1] = 2147483647;
+  std::vector<std::int32_t> expected = frames;
+  std::sort(expected.begin(), expected.end());
+  expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+  EXPECT_EQ(Frames(FrameList(frames, {})), expected);
 }
 
 }  // namespace

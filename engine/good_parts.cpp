@@ -5,10 +5,10 @@
 namespace snipforge {
 namespace {
 
-// True for an entry whose own offsets are used: every entry while ExcludeOffset is 0, otherwise
-// one in a run longer than ExcludeOffset. Asks the cursor only in the second case.
-bool HasOffsets(RunLengthCursor& runs, std::int32_t r, std::int16_t exclude) {
-  return exclude == 0 || runs.RunLength(r) > exclude;
+// True for a run whose frames cut their offsets too: every run while ExcludeOffset is 0, otherwise
+// one longer than ExcludeOffset.
+bool HasOffsets(const FrameRun& run, std::int16_t exclude) {
+  return exclude == 0 || run.Length() > exclude;
 }
 
 // Reads the options in the order the expression first needs them: the offset before, the
@@ -37,22 +37,64 @@ Result<GoodPartNumbers> Numbers(const ConversionOptions& options, bool offsetsUs
   return numbers;
 }
 
-// The last frame the cut of entry r reaches.
-std::int64_t CutEnd(const FrameList& list, std::int32_t r, bool offsets,
-                    const GoodPartNumbers& numbers) {
-  return std::int64_t{list[r]} + (offsets ? numbers.after : 0);
+// The last frame the cut of a run reaches.
+std::int64_t CutEnd(const FrameRun& run, bool offsets, const GoodPartNumbers& numbers) {
+  return std::int64_t{run.last} + (offsets ? numbers.after : 0);
+}
+
+// Walks the stretches the expression keeps: each bad frame cuts itself and, unless its run is
+// short, the offsets around it, and every frame some cut reaches stays out. `keep` gets the head
+// before the first frame cut (from frame 0) and every stretch between cut frames longer than the
+// minimum length, in order; the result is the first frame of the tail, which the final trim
+// keeps to the clip's end. `next` is asked before each run whether to go on; the walk stops
+// early, with 0, when it says no.
+template <class Keep, class Next>
+std::int64_t WalkGoodPart(const FrameList& list, const GoodPartNumbers& numbers, Keep keep,
+                          Next next) {
+  const std::vector<FrameRun>& runs = list.runs();
+  const std::int16_t exclude = numbers.exclude;
+  std::size_t nextWithOffsets = 0;
+  // The first frame cut by run k or by any run after it: past run k only the next run with
+  // offsets can reach further back.
+  const auto cutStart = [&](std::size_t k, bool offsets) {
+    std::int64_t start = std::int64_t{runs[k].first} - (offsets ? numbers.before : 0);
+    if (exclude != 0) {
+      nextWithOffsets = std::max(nextWithOffsets, k);
+      while (nextWithOffsets < runs.size() && !HasOffsets(runs[nextWithOffsets], exclude)) {
+        ++nextWithOffsets;
+      }
+      if (nextWithOffsets < runs.size()) {
+        start = std::min(start, std::int64_t{runs[nextWithOffsets].first} - numbers.before);
+      }
+    }
+    return start;
+  };
+
+  if (!next()) return 0;
+  bool offsets = HasOffsets(runs[0], exclude);
+  const std::int64_t head = cutStart(0, offsets) - 1;
+  if (head >= 0) keep(0, head);
+  std::int64_t lastCut = CutEnd(runs[0], offsets, numbers);  // the last frame cut so far
+  for (std::size_t k = 1; k < runs.size(); ++k) {
+    if (!next()) return 0;
+    offsets = HasOffsets(runs[k], exclude);
+    const std::int64_t start = cutStart(k, offsets);
+    // Within a run no stretch is kept: its frames follow each other.
+    if (static_cast<double>(start) - numbers.minLength - 1 > static_cast<double>(lastCut)) {
+      keep(lastCut + 1, start - 1);
+    }
+    lastCut = std::max(lastCut, CutEnd(runs[k], offsets, numbers));
+  }
+  return lastCut + 1;
 }
 
 }  // namespace
 
 Result<GoodPartNumbers> CheckGoodPart(const FrameList& list, const ConversionOptions& options) {
-  const std::int32_t n = list.UpperBound();
-  RunLengthCursor runs(list);
-  bool offsetsUsed = false;
-  for (std::int32_t r = 1; r <= n && !offsetsUsed; ++r) {
-    offsetsUsed = HasOffsets(runs, r, options.ExcludeOffset);
-  }
-  return Numbers(options, offsetsUsed, n >= 2);
+  const bool offsetsUsed =
+      std::any_of(list.runs().begin(), list.runs().end(),
+                  [&](const FrameRun& run) { return HasOffsets(run, options.ExcludeOffset); });
+  return Numbers(options, offsetsUsed, list.FrameCount() >= 2);
 }
 
 Status CheckGoodPartOptions(const ConversionOptions& options) {
@@ -65,87 +107,54 @@ std::optional<std::int32_t> GoodPartOverflow(const FrameList& list,
                                              const GoodPartNumbers& numbers) {
   // No cut ends past the last frame and its offset: almost every list is done here, without
   // a walk over it.
-  if (std::int64_t{list[list.UpperBound()]} + numbers.after + 1 <= kLargestFrame) {
-    return std::nullopt;
-  }
-  RunLengthCursor runs(list);
-  for (std::int32_t r = 1; r <= list.UpperBound(); ++r) {
-    if (CutEnd(list, r, HasOffsets(runs, r, numbers.exclude), numbers) + 1 > kLargestFrame) {
-      return list[r];
-    }
+  if (std::int64_t{list.Last()} + numbers.after + 1 <= kLargestFrame) return std::nullopt;
+  for (const FrameRun& run : list.runs()) {
+    // The first frame of the run whose cut ends beyond the largest frame.
+    const std::int64_t reach = HasOffsets(run, numbers.exclude) ? numbers.after : 0;
+    const std::int64_t first = std::max<std::int64_t>(run.first, kLargestFrame - reach);
+    if (first <= run.last) return static_cast<std::int32_t>(first);
   }
   return std::nullopt;
 }
 
 GoodPartSummary WriteGoodParts(const FrameList& list, const GoodPartNumbers& numbers,
                                ScriptStream& script) {
-  const std::int32_t n = list.UpperBound();
-  const std::int16_t exclude = numbers.exclude;
-  RunLengthCursor runs(list);
-  RunLengthCursor ahead(list);
-  std::int32_t nextWithOffsets = 1;
   GoodPartSummary summary;
   std::int64_t kept = 0;  // frames the trims before the final one keep
-
-  // The first frame cut by entry r or by any entry after it: past entry r only the next entry
-  // with offsets can reach further back.
-  const auto cutStart = [&](std::int32_t r, bool offsets) {
-    std::int64_t start = std::int64_t{list[r]} - (offsets ? numbers.before : 0);
-    if (exclude != 0) {
-      nextWithOffsets = std::max(nextWithOffsets, r);
-      while (nextWithOffsets <= n && !HasOffsets(ahead, nextWithOffsets, exclude)) {
-        ++nextWithOffsets;
-      }
-      if (nextWithOffsets <= n) start = std::min(start, list[nextWithOffsets] - numbers.before);
-    }
-    return start;
-  };
   std::string line;
-
   if (numbers.frameNumberLine) script.WriteLine("showframenumber");
   script.Write(numbers.appendBefore);
-
-  script.CountEntry();
-  bool offsets = HasOffsets(runs, 1, exclude);
-  const std::int64_t x = cutStart(1, offsets) - 1;
-  if (x > 0) {
-    line = "Trim(0,-1)++trim(1,";
-    AppendScriptNumber(line, x);
-    line += ")++\\";
-    script.WriteLine(line);
-  } else if (x == 0) {
-    script.WriteLine("Trim(0,-1)++\\");
-  }
-  if (x >= 0) {
-    ++summary.trims;
-    kept += x + 1;
-  }
-
-  // The last frame cut so far.
-  std::int64_t lastCut = CutEnd(list, 1, offsets, numbers);
-  for (std::int32_t r = 2; r <= n; ++r) {
-    script.CountEntry();
-    offsets = HasOffsets(runs, r, exclude);
-    const std::int64_t start = cutStart(r, offsets);
-    if (static_cast<double>(start) - numbers.minLength - 1 > static_cast<double>(lastCut)) {
-      line = "trim(";
-      AppendScriptNumber(line, lastCut + 1);
-      line += ',';
-      AppendScriptNumber(line, start - 1);
-      line += ")++\\";
-      script.WriteLine(line);
-      ++summary.trims;
-      kept += start - 1 - lastCut;
-    }
-    lastCut = std::max(lastCut, CutEnd(list, r, offsets, numbers));
-  }
-
+  const std::int64_t tail = WalkGoodPart(
+      list, numbers,
+      [&](std::int64_t first, std::int64_t last) {
+        if (first == 0) {
+          line = last == 0 ? "Trim(0,-1)" : "Trim(0,-1)++trim(1,";
+          if (last > 0) {
+            AppendScriptNumber(line, last);
+            line += ')';
+          }
+        } else {
+          line = "trim(";
+          AppendScriptNumber(line, first);
+          line += ',';
+          AppendScriptNumber(line, last);
+          line += ')';
+        }
+        line += "++\\";
+        script.WriteLine(line);
+        ++summary.trims;
+        kept += last - first + 1;
+      },
+      [&script] {
+        script.CountEntry();
+        return !script.Stopped();
+      });
   line = "trim(";
-  AppendScriptNumber(line, lastCut + 1);
+  AppendScriptNumber(line, tail);
   line += ",0)";
   script.WriteLine(line);
   ++summary.trims;
-  summary.framesCut = lastCut + 1 - kept;
+  summary.framesCut = tail - kept;
   return summary;
 }
 

@@ -24,7 +24,8 @@ struct GoodPartNumbers {
 };
 
 // Reads the options the expression for this list uses: the offsets when some run of bad frames
-// is longer than ExcludeOffset (any run while it is 0) and the minimum length when n >= 2. Fails
+// is longer than ExcludeOffset (any run while it is 0) and the minimum length for two frames or
+// more. Fails
 // when one is not a number, is negative, or an offset is not a whole number a trim can hold.
 [[nodiscard]] Result<GoodPartNumbers> CheckGoodPart(const FrameList& list,
                                                     const ConversionOptions& options);
@@ -41,7 +42,7 @@ struct GoodPartSummary {
   std::int64_t framesCut = 0;  // frames before the final trim that no trim keeps
 };
 
-// Appends the expression for a normalised list with n >= 1: each bad frame cuts itself and,
+// Appends the expression for a list that is not empty: each bad frame cuts itself and,
 // unless its run is short, the offsets around it, and every frame some cut reaches stays out;
 // the expression keeps the head before the first frame cut, every stretch between cut frames
 // longer than the minimum length, and the tail after the last frame cut.

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "engine/number_text.h"
 
 namespace snipforge {
 
@@ -140,13 +139,13 @@ std::optional<std::string_view> LineReader::NextAcrossReads() {
     const std::size_t scanned = end_ - begin_;
     if (scanned >= pieceTest) {
       const std::string_view held(buffer_ + begin_, scanned);
-      if (!CouldStartNumberText(held)) {  // a text line: give out what is held as its first piece
+      if (!CouldBeFramesLine(held, format_)) {  // text: give out what is held as its first piece
         lineStart_ = bufferStart_ + begin_;
         begin_ = end_;
         pending_ = Pending::kPieces;
         return held;
       }
-      // It may still be a number line and stays whole. Testing it again each time it has
+      // It may still be read as frames and stays whole. Testing it again each time it has
       // doubled keeps the tests' cost linear in its length.
       pieceTest = scanned * 2;
     }

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "engine/file_system.h"
+#include "engine/list_format.h"
 #include "engine/run_control.h"
 
 namespace snipforge {
@@ -23,7 +24,7 @@ class LineReader {
 
   // Reads the bytes of `file` from offset `begin` up to offset `end` (or the end of the file)
   // in blocks of `blockSize` bytes. A line that has grown to `pieceLimit` bytes without a break
-  // and whose bytes so far cannot start a number line (CouldStartNumberText) comes in pieces;
+  // and whose bytes so far cannot be read as frames (CouldBeFramesLine) comes in pieces;
   // any other line is held whole, the buffer growing never to much more than the rest of the
   // file, so that a line of 256 MiB of digits takes about 256 MiB.
   explicit LineReader(const InputFile& file, std::uint64_t begin = 0,
@@ -52,6 +53,9 @@ class LineReader {
 
   // Counts the bytes read into `control` and stops with kCancelled once it asks to cancel.
   void ReportTo(RunControl* control) { control_ = control; }
+  // Holds a long line whole while the format may still read frames from it
+  // (CouldBeFramesLine), rather than only while it could be a number line.
+  void ReadAs(ListFormat format) { format_ = format; }
 
   // False when reading failed; error() then says why.
   [[nodiscard]] bool ok() const { return !error_; }
@@ -97,6 +101,7 @@ class LineReader {
   Pending pending_ = Pending::kNothing;
   std::error_code error_;
   RunControl* control_ = nullptr;
+  ListFormat format_ = ListFormat::kPlain;
   bool carriageReturnKnown_ = false;  // nextCarriageReturn_ holds the first CR from some point on
   std::size_t nextCarriageReturn_ = 0;
 };

@@ -189,9 +189,7 @@ TEST(ScriptPlayerTest, GoodPartsPlayEveryFrameOutsideTheCuts) {
     controls.tOffsetAfter = std::to_string(list.after);
     controls.tMinLength = std::to_string(list.minLength);
     controls.tExcludeOffset = std::to_string(list.exclude);
-    FrameList frames(static_cast<std::int32_t>(list.frames.size()));
-    std::copy(list.frames.begin(), list.frames.end(), frames.slots().begin() + 1);
-    inputs.emplace_back(std::move(frames), std::move(controls));
+    inputs.emplace_back(FrameList(list.frames, {}), std::move(controls));
   }
   const std::vector<std::string> scripts = WriteEach(CheckGoodPart, WriteGoodParts, inputs);
   int failures = 0;

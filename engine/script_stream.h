@@ -36,6 +36,11 @@ class ScriptStream {
   void ReportTo(RunControl* control) { control_ = control; }
   // A writer has passed one more entry of the list; reported with the next block written.
   void CountEntry() { ++entries_; }
+  // True once nothing more will be written: a write failed or the user cancelled. A writer
+  // stops walking the list then.
+  [[nodiscard]] bool Stopped() const {
+    return writeError_ || (control_ != nullptr && control_->cancel);
+  }
   // Appends the text unchanged.
   void Write(std::string_view text);
   // Appends the text and CR LF.

@@ -125,17 +125,20 @@ inline std::string Text(const TextBlock& block) {
   return text;
 }
 
-// A list holding the given frames in slots 1 to n.
+// A list holding the given frames.
 inline FrameList MakeFrameList(std::initializer_list<std::int32_t> frames) {
-  FrameList list(static_cast<std::int32_t>(frames.size()));
-  std::int32_t slot = 1;
-  for (const std::int32_t frame : frames) list[slot++] = frame;
-  return list;
+  return FrameList(std::vector<std::int32_t>(frames), {});
 }
 
-// The frames in slots 1 to n.
+// Every frame of the list, ascending.
 inline std::vector<std::int32_t> Frames(const FrameList& list) {
-  return {list.slots().begin() + 1, list.slots().end()};
+  std::vector<std::int32_t> frames;
+  for (const FrameRun& run : list.runs()) {
+    for (std::int64_t frame = run.first; frame <= run.last; ++frame) {
+      frames.push_back(static_cast<std::int32_t>(frame));
+    }
+  }
+  return frames;
 }
 
 // Creates the script stream for the file at `path`.

@@ -95,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (option->flag.empty() || option->path) std::abort();  // the lists and --output give those
     if (option->kind == OptionKind::kNumericText && !IsNumberText(value)) std::abort();
     if (option->kind == OptionKind::kCheckBox && value != "0" && value != "1") std::abort();
+    if (option->kind == OptionKind::kChoice && !ChoiceIndex(*option, value)) std::abort();
   }
 
   const Result<CommandLineRequest> again = ParseCommandLine(Rebuild(request));

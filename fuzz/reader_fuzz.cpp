@@ -1,6 +1,6 @@
-// The reader on arbitrary bytes: both passes always agree, and the list and the two text
-// blocks, copied out of the file, match what a plain line splitter and the number test give;
-// lines cut into pieces join up to the same lines.
+// The reader on arbitrary bytes, in both formats: both passes always agree, and the list and the
+// two text blocks, copied out of the file, match what a plain line splitter and the line rules
+// give; lines cut into pieces join up to the same lines.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,6 +8,7 @@
 
 #include "engine/frame_list.h"
 #include "engine/line_reader.h"
+#include "engine/list_source.h"
 #include "engine/number_text.h"
 #include "engine/test_support.h"
 
@@ -60,35 +61,64 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!reader.ok() || i != lines.size()) std::abort();
     }
   }
-  std::size_t lastNumber = lines.size();
-  std::vector<std::int32_t> frames;
-  bool refused = false;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (!IsNumberText(lines[i])) continue;
-    lastNumber = i;
-    const auto frame = ToFrameNumber(lines[i]);
-    if (!frame || *frame < 0) refused = true;
-    if (frame) frames.push_back(*frame);
-  }
-  std::string leading;
-  std::string trailing;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (IsNumberText(lines[i])) continue;
-    std::string& text = lastNumber == lines.size() || i > lastNumber ? trailing : leading;
-    text += lines[i] + "\r\n";
-  }
-
-  const Result<FrameListFile> read = ReadFrameList(file, "frames.txt");
-  if (refused) {
-    if (read || read.error().rfind("frame number ", 0) != 0) std::abort();
-    return 0;
-  }
-  if (!read) std::abort();
-  if (read->list[0] != 0) std::abort();
-  if (testing::Frames(read->list) != frames) std::abort();
-  // The text blocks are copied from the file again, as the script receives them.
-  if (testing::Text(read->leading) != leading || testing::Text(read->trailing) != trailing) {
-    std::abort();
+  // A list with a byte-order mark of UTF-16 is read from a decoded copy: whole or refused.
+  const bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+  const std::size_t skipped = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  const std::vector<std::string> text = SplitLines(bytes.substr(skipped));
+  for (const ListFormat format : {ListFormat::kPlain, ListFormat::kAuto}) {
+    const Result<ListSource> source = OpenListSource(file, "frames.txt", format);
+    if (!source) {
+      if (!utf16 || source.error().find("is not valid UTF-16 on line") == std::string::npos) {
+        std::abort();
+      }
+      continue;
+    }
+    const Result<ListCounts> counts = CountListLines(*source);
+    if (!counts) std::abort();
+    const Result<FrameListFile> read = FillFrameList(*source, *counts);
+    if (utf16) {
+      if (!read && read.error().find(" on line ") == std::string::npos) std::abort();
+      continue;
+    }
+    // The model: each line read alone, the text before the last line of frames leading.
+    std::vector<std::int32_t> frames;
+    std::vector<FrameRun> ranges;
+    std::vector<bool> isFrames(text.size(), false);
+    std::size_t lastFrames = text.size();
+    bool stopped = false;
+    for (std::size_t i = 0; i < text.size() && !stopped; ++i) {
+      std::vector<FrameRun> runs;
+      const ListLine line = ReadListLine(text[i], format, runs);
+      stopped = line.kind == ListLine::Kind::kStop;
+      if (line.kind != ListLine::Kind::kFrames) continue;
+      isFrames[i] = true;
+      lastFrames = i;
+      for (const FrameRun& run : runs) {
+        if (run.first == run.last) {
+          frames.push_back(run.first);
+        } else {
+          ranges.push_back(run);
+        }
+      }
+    }
+    if (stopped) {
+      if (read || read.error().find(" on line ") == std::string::npos) std::abort();
+      continue;
+    }
+    if (!read) std::abort();
+    std::string leading;
+    std::string trailing;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (isFrames[i]) continue;
+      (lastFrames == text.size() || i > lastFrames ? trailing : leading) += text[i] + "\r\n";
+    }
+    const FrameList expected(frames, ranges);
+    if (read->list.runs() != expected.runs()) std::abort();
+    if (read->list.runs().size() > bytes.size()) std::abort();  // never one entry per frame
+    // The text blocks are copied from the file again, as the script receives them.
+    if (testing::Text(read->leading) != leading || testing::Text(read->trailing) != trailing) {
+      std::abort();
+    }
   }
   return 0;
 }

@@ -14,12 +14,17 @@ namespace {
 
 using namespace snipforge;
 
+// True for a row set from two bits: a check box, or a choice (2 and 3 are no word of one).
+constexpr bool IsBox(const Option& option) {
+  return option.kind == OptionKind::kCheckBox || option.kind == OptionKind::kChoice;
+}
+
 // The rows the target sets, in the table's order: every text that names no file, and every
-// check box.
+// check box and choice.
 constexpr std::size_t Count(bool boxes) {
   std::size_t count = 0;
   for (const Option& option : kOptions) {
-    if (option.kind == OptionKind::kCheckBox ? boxes : (!boxes && !option.path)) ++count;
+    if (IsBox(option) ? boxes : (!boxes && !option.path)) ++count;
   }
   return count;
 }
@@ -54,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t text = 0;
   std::size_t box = 0;
   for (const Option& option : kOptions) {
-    if (option.kind == OptionKind::kCheckBox) {
+    if (IsBox(option)) {
       const unsigned bits = data[box / 4] >> (2 * (box % 4));
-      controls.*option.check = static_cast<int>(bits & 3u);
+      controls.*(option.check != nullptr ? option.check : option.choice) = static_cast<int>(bits & 3u);
       ++box;
     } else if (!option.path) {
       if (const std::string& field = fields[1 + text++]; !field.empty()) {
