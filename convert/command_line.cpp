@@ -143,10 +143,11 @@ void AppendHelpEntry(std::string& help, std::string_view form, std::string_view 
 std::string Help() {
   std::string help(kUsage);
   help +=
-      "Turns each LIST, a text file of bad frame numbers, into an Avisynth script: the\n"
-      "script that the Snipforge window writes with the same values, byte for byte.\n"
-      "Each script goes beside its LIST, the extension of the LIST's name replaced by\n"
-      "\"avs\" (clips/a.txt gives clips/a.avs), and replaces a file of that name.\n"
+      "Turns each LIST, a text file of bad frame numbers, into an Avisynth script, or a\n"
+      "VapourSynth fragment: the script that the Snipforge window writes with the same\n"
+      "values, byte for byte. Each script goes beside its LIST, the extension of the\n"
+      "LIST's name replaced by \"avs\" (\"vpy\" for VapourSynth: clips/a.txt gives\n"
+      "clips/a.avs), and replaces a file of that name.\n"
       "A LIST - is read from standard input and needs --output.\n"
       "\n"
       "Each option sets the window's control that its description names (group box:\n"
@@ -166,7 +167,7 @@ std::string Help() {
       form = "-o, " + flag + " FILE";
       description += std::string(option.caption) +
                      ": the script of a single LIST, - for standard output (default: LIST "
-                     "with its extension replaced by \"avs\")";
+                     "with its extension replaced by \"avs\" or \"vpy\")";
     } else if (option.kind == OptionKind::kCheckBox) {
       form += ", --no-" + std::string(option.flag);
       description += std::string(option.caption) + ". " + std::string(option.tip) +
@@ -271,7 +272,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocatio
   for (const std::string& list : request.lists) {
     const bool fromInput = list == kStandardStream;
     values.tInput = fromInput ? "standard input" : list;
-    values.tOutput = request.output.value_or(DeriveOutputPath(list));
+    values.tOutput = request.output.value_or(
+        DeriveOutputPath(list, ScriptExtension(ScriptTargetOf(values))));
     RunOptions run;
     run.replace = request.noClobber ? ReplacePolicy::Never() : ReplacePolicy::Always();
     run.autoRemedy = "use --format auto";

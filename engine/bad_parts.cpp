@@ -1,5 +1,10 @@
 #include "engine/bad_parts.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "engine/expression_layout.h"
+
 namespace snipforge {
 namespace {
 
@@ -73,15 +78,29 @@ std::int64_t WriteBadParts(const FrameList& list, const BadPartNumbers& numbers,
                            ScriptStream& script) {
   const std::int64_t k = numbers.context;
   const std::vector<FrameRun>& runs = list.runs();
+  // A negative minimum length makes every bad frame a part of its own, also within a run;
+  // otherwise a part is whole runs, split at every gap of more good frames than the minimum.
+  const bool eachFrame = numbers.minLength < 0;
+  const auto splits = [&](std::size_t r) {
+    return static_cast<double>(runs[r + 1].first) - 1 - numbers.minLength >
+           static_cast<double>(runs[r].last);
+  };
+  // The parts are counted first: the layout of a long expression needs their number.
+  std::uint64_t count = eachFrame ? static_cast<std::uint64_t>(list.FrameCount()) : runs.size() > 0;
+  for (std::size_t r = 0; !eachFrame && r + 1 < runs.size() && !script.Stopped(); ++r) {
+    count += splits(r);
+  }
+  ExpressionLayout layout(std::max<std::uint64_t>(count, 1));
+
   std::int64_t parts = 0;
   std::string piece;
-
   if (numbers.frameNumberLine) script.WriteLine("showframenumber");
   script.Write(numbers.appendBefore);
 
-  // One part, from its first bad frame s to its last e, streamed out at once.
-  const auto writePart = [&](std::int64_t s, std::int64_t e, bool last) {
+  // One part, from its first bad frame s to its last e, a line streamed out at once.
+  const auto writePart = [&](std::int64_t s, std::int64_t e) {
     ++parts;
+    layout.BeginLine(script);
     if (k > 0 && s - k > -1) {
       piece.clear();
       AppendTrim(piece, s - k - 1, s - 1);
@@ -105,33 +124,21 @@ std::int64_t WriteBadParts(const FrameList& list, const BadPartNumbers& numbers,
       piece += ").blankclip";
       script.Write(piece);
     }
-    script.WriteLine(last ? "" : "++\\");
+    layout.EndLine(script);
   };
 
-  // A negative minimum length makes every bad frame a part of its own, also within a run.
-  if (numbers.minLength < 0) {
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-      script.CountEntry();
-      for (std::int64_t frame = runs[r].first; frame <= runs[r].last; ++frame) {
-        if (script.Stopped()) return parts;
-        writePart(frame, frame, r + 1 == runs.size() && frame == runs[r].last);
-      }
-    }
-    return parts;
-  }
-  // Otherwise a part is whole runs: it starts at the first run and behind every gap of more
-  // than the minimum length of good frames, and ends before such a gap and at the last run.
   std::int64_t partStart = runs.empty() ? 0 : runs[0].first;
   for (std::size_t r = 0; r < runs.size(); ++r) {
     script.CountEntry();
-    if (script.Stopped()) return parts;
-    const bool lastRun = r + 1 == runs.size();
-    if (!lastRun && static_cast<double>(runs[r + 1].first) - 1 - numbers.minLength <=
-                        static_cast<double>(runs[r].last)) {
-      continue;
+    if (eachFrame) {
+      for (std::int64_t frame = runs[r].first; frame <= runs[r].last && !script.Stopped(); ++frame) {
+        writePart(frame, frame);
+      }
     }
-    writePart(partStart, runs[r].last, lastRun);
-    if (!lastRun) partStart = runs[r + 1].first;
+    if (script.Stopped()) return parts;
+    if (eachFrame || (r + 1 < runs.size() && !splits(r))) continue;
+    writePart(partStart, runs[r].last);
+    if (r + 1 < runs.size()) partStart = runs[r + 1].first;
   }
   return parts;
 }

@@ -11,6 +11,7 @@
 #include "engine/message_text.h"
 #include "engine/output_path.h"
 #include "engine/script_stream.h"
+#include "engine/vapoursynth.h"
 
 namespace snipforge {
 namespace {
@@ -21,6 +22,8 @@ struct ScriptPlan {
   std::optional<BadPartNumbers> bad;
   bool leadingText = false;
   bool trailingText = false;
+  ScriptTarget target = ScriptTarget::kAviSynth;
+  std::string result;  // VapourSynth: the name the good part's clip goes to
 };
 
 Failure InvalidFilename(const std::string& detail) { return Fail("invalid filename: " + detail); }
@@ -73,7 +76,21 @@ Failure UnnamedGoodPart() {
 }
 
 // The refusals that hold whatever the list.
-Status CheckExpressions(const ConversionOptions& options, bool textToCopy) {
+Failure ReviewForAviSynthOnly() {
+  return Fail(
+      "the review is written for AviSynth only: untick \"Output Badframes\", or choose AviSynth "
+      "in \"Script for\"");
+}
+
+// The refusals that hold whatever the list; for VapourSynth the name the good part's clip goes
+// to.
+Result<std::string> CheckExpressions(const ConversionOptions& options, bool textToCopy) {
+  if (options.Target == ScriptTarget::kVapourSynth) {
+    if (options.OutputBadFrames) return ReviewForAviSynthOnly();
+    if (!options.OutputGoodFrames && !textToCopy) return NothingToWrite();
+    if (!options.OutputGoodFrames) return std::string();
+    return VapourSynthResultName(options.AppendBeforeGood);
+  }
   if (!options.OutputGoodFrames && !options.OutputBadFrames && !textToCopy) {
     return NothingToWrite();
   }
@@ -81,17 +98,17 @@ Status CheckExpressions(const ConversionOptions& options, bool textToCopy) {
       !NamesExpression(options.AppendBeforeGood)) {
     return UnnamedGoodPart();
   }
-  return {};
+  return std::string();
 }
 
 Result<ScriptPlan> Plan(const FrameListFile& read, const ConversionOptions& options) {
   ScriptPlan plan;
   plan.leadingText = options.IncludeText && !read.leading.empty();
   plan.trailingText = options.IncludeText && !read.trailing.empty();
-  if (const Status status = CheckExpressions(options, plan.leadingText || plan.trailingText);
-      !status) {
-    return status.failure();
-  }
+  Result<std::string> result = CheckExpressions(options, plan.leadingText || plan.trailingText);
+  if (!result) return result.failure();
+  plan.target = options.Target;
+  plan.result = std::move(*result);
   if (options.OutputGoodFrames) {
     Result<GoodPartNumbers> good = CheckGoodPart(read.list, options);
     if (!good) return good.failure();
@@ -214,13 +231,24 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
   summary.warning = note;
   // The input's text is copied from the input file, which is still open, as it is written.
   const auto write = [&script](std::string_view text) { script.Write(text); };
+  // For VapourSynth the text lines become comments, and the cuts follow the lines a fragment
+  // begins with.
+  const bool vapourSynth = plan->target == ScriptTarget::kVapourSynth;
+  PythonComments comments(script);
+  const std::function<void(std::string_view)> copy =
+      vapourSynth ? std::function<void(std::string_view)>(
+                        [&comments](std::string_view text) { comments.Write(text); })
+                  : write;
+  if (vapourSynth && plan->good) WriteVapourSynthHeader(script);
   if (plan->leadingText) {
-    if (const Status copied = read->leading.CopyTo(write, control); !copied) {
+    if (const Status copied = read->leading.CopyTo(copy, control); !copied) {
       return copied.failure();
     }
   }
   if (plan->good) {
-    const GoodPartSummary good = WriteGoodParts(list, *plan->good, script);
+    const GoodPartSummary good = vapourSynth
+                                     ? WriteVapourSynthCuts(list, *plan->good, plan->result, script)
+                                     : WriteGoodParts(list, *plan->good, script);
     summary.goodPart = true;
     summary.goodTrims = good.trims;
     summary.framesCut = good.framesCut;
@@ -230,7 +258,7 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
     summary.badParts = WriteBadParts(list, *plan->bad, script);
   }
   if (plan->trailingText) {
-    if (const Status copied = read->trailing.CopyTo(write, control); !copied) {
+    if (const Status copied = read->trailing.CopyTo(copy, control); !copied) {
       return copied.failure();
     }
   }
@@ -268,8 +296,9 @@ RunOutcome RunConversion(const ControlValues& controls, const RunOptions& run) {
 Status CheckOptionsForAnyList(const ControlValues& controls) {
   const Result<ConversionOptions> options = CaptureOptions(controls);
   if (!options) return options.failure();
-  if (const Status status = CheckExpressions(*options, options->IncludeText); !status) {
-    return status;
+  if (const Result<std::string> checked = CheckExpressions(*options, options->IncludeText);
+      !checked) {
+    return checked.failure();
   }
   if (options->OutputGoodFrames) {
     if (const Status good = CheckGoodPartOptions(*options); !good) return good;

@@ -1,6 +1,9 @@
 #include "engine/good_parts.h"
 
 #include <algorithm>
+#include <string>
+
+#include "engine/expression_layout.h"
 
 namespace snipforge {
 namespace {
@@ -34,6 +37,7 @@ Result<GoodPartNumbers> Numbers(const ConversionOptions& options, bool offsetsUs
   numbers.exclude = options.ExcludeOffset;
   numbers.frameNumberLine = options.IncludeFrameNumber;
   numbers.appendBefore = options.AppendBeforeGood;
+  numbers.exactEnd = options.ExactEnd;
   return numbers;
 }
 
@@ -119,6 +123,12 @@ std::optional<std::int32_t> GoodPartOverflow(const FrameList& list,
 
 GoodPartSummary WriteGoodParts(const FrameList& list, const GoodPartNumbers& numbers,
                                ScriptStream& script) {
+  const auto goOn = [&script] { return !script.Stopped(); };
+  // The lines are counted first: the layout of a long expression needs their number.
+  std::uint64_t lines = 1;  // the final trim
+  WalkGoodPart(list, numbers, [&lines](std::int64_t, std::int64_t) { ++lines; }, goOn);
+  ExpressionLayout layout(lines);
+
   GoodPartSummary summary;
   std::int64_t kept = 0;  // frames the trims before the final one keep
   std::string line;
@@ -128,8 +138,9 @@ GoodPartSummary WriteGoodParts(const FrameList& list, const GoodPartNumbers& num
       list, numbers,
       [&](std::int64_t first, std::int64_t last) {
         if (first == 0) {
-          line = last == 0 ? "Trim(0,-1)" : "Trim(0,-1)++trim(1,";
+          line = "Trim(0,-1)";
           if (last > 0) {
+            line += "++trim(1,";
             AppendScriptNumber(line, last);
             line += ')';
           }
@@ -140,8 +151,63 @@ GoodPartSummary WriteGoodParts(const FrameList& list, const GoodPartNumbers& num
           AppendScriptNumber(line, last);
           line += ')';
         }
-        line += "++\\";
-        script.WriteLine(line);
+        layout.BeginLine(script);
+        script.Write(line);
+        layout.EndLine(script);
+        ++summary.trims;
+        kept += last - first + 1;
+      },
+      [&script, &goOn] {
+        script.CountEntry();
+        return goOn();
+      });
+  // The tail. Avisynth moves a first frame at or past the clip's end back to its last frame, so
+  // that the exact end asks the clip's length and keeps nothing of a clip that ends before T.
+  line.clear();
+  if (numbers.exactEnd) {
+    line = "(FrameCount() >";
+    AppendScriptNumber(line, tail);
+    line += " ? ";
+  }
+  line += "trim(";
+  AppendScriptNumber(line, tail);
+  line += ",0)";
+  if (numbers.exactEnd) line += " : BlankClip(last, length=0))";
+  layout.BeginLine(script);
+  script.Write(line);
+  layout.EndLine(script);
+  ++summary.trims;
+  summary.framesCut = tail - kept;
+  return summary;
+}
+
+GoodPartSummary WriteVapourSynthCuts(const FrameList& list, const GoodPartNumbers& numbers,
+                                     std::string_view result, ScriptStream& script) {
+  GoodPartSummary summary;
+  std::int64_t kept = 0;
+  std::int64_t cutFrom = 0;  // the first frame not kept since the last stretch kept
+  bool anyCut = false;
+  std::string ranges;
+  // Between the stretches kept lie the frames cut, written as ranges "8-15" or single frames,
+  // a block at a time.
+  const auto cut = [&](std::int64_t before) {
+    if (before <= cutFrom) return;
+    if (anyCut) ranges += ',';
+    anyCut = true;
+    ranges += std::to_string(cutFrom);
+    if (before - 1 > cutFrom) ranges += '-' + std::to_string(before - 1);
+    if (ranges.size() >= 1 << 16) {
+      script.Write(ranges);
+      ranges.clear();
+    }
+  };
+  if (numbers.frameNumberLine) script.WriteLine("clip = core.text.FrameNum(clip)");
+  script.Write(std::string(result) + " = _snipforge_cut(clip, '");
+  const std::int64_t tail = WalkGoodPart(
+      list, numbers,
+      [&](std::int64_t first, std::int64_t last) {
+        cut(first);
+        cutFrom = last + 1;
         ++summary.trims;
         kept += last - first + 1;
       },
@@ -149,10 +215,9 @@ GoodPartSummary WriteGoodParts(const FrameList& list, const GoodPartNumbers& num
         script.CountEntry();
         return !script.Stopped();
       });
-  line = "trim(";
-  AppendScriptNumber(line, tail);
-  line += ",0)";
-  script.WriteLine(line);
+  cut(tail);
+  ranges += "')";
+  script.WriteLine(ranges);
   ++summary.trims;
   summary.framesCut = tail - kept;
   return summary;

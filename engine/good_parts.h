@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/conversion_options.h"
 #include "engine/frame_list.h"
@@ -21,6 +22,7 @@ struct GoodPartNumbers {
   std::int16_t exclude = 0;  // runs of this many bad frames or fewer get no offsets
   bool frameNumberLine = false;
   std::string appendBefore;
+  bool exactEnd = false;  // the tail asks the clip's FrameCount
 };
 
 // Reads the options the expression for this list uses: the offsets when some run of bad frames
@@ -45,8 +47,14 @@ struct GoodPartSummary {
 // Appends the expression for a list that is not empty: each bad frame cuts itself and,
 // unless its run is short, the offsets around it, and every frame some cut reaches stays out;
 // the expression keeps the head before the first frame cut, every stretch between cut frames
-// longer than the minimum length, and the tail after the last frame cut.
+// longer than the minimum length, and the tail after the last frame cut. With the exact end the
+// tail is empty on a clip that ends before it, rather than the clip's last frame.
 GoodPartSummary WriteGoodParts(const FrameList& list, const GoodPartNumbers& numbers,
                                ScriptStream& script);
+
+// Appends the VapourSynth lines that delete from `clip` the frames the expression above cuts,
+// through _snipforge_cut (WriteVapourSynthHeader), and leave the clip in `result`.
+GoodPartSummary WriteVapourSynthCuts(const FrameList& list, const GoodPartNumbers& numbers,
+                                     std::string_view result, ScriptStream& script);
 
 }  // namespace snipforge

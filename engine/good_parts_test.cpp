@@ -18,6 +18,7 @@ struct Settings {
   std::string exclude = "0";
   std::string prefix;
   int frameNumber = 0;
+  int exactEnd = 0;
 };
 
 testing::Written Good(const FrameList& list, const Settings& settings) {
@@ -28,6 +29,7 @@ testing::Written Good(const FrameList& list, const Settings& settings) {
   controls.tExcludeOffset = settings.exclude;
   controls.tAppendBeforeGood = settings.prefix;
   controls.chIncludeFramenumber = settings.frameNumber;
+  controls.chExactEnd = settings.exactEnd;
   return testing::WriteChecked<GoodPartNumbers>(list, controls, CheckGoodPart, WriteGoodParts);
 }
 
@@ -101,6 +103,12 @@ TEST(WriteGoodPartsTest, WritesTheGoodStretchesBetweenTheCuts) {
       {"cut after a long run reaches past a short run to the tail",
        MakeFrameList({10, 11, 12, 14}), {"0", "5", "0", "1"},
        "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 18,0)\r\n"},
+      {"the exact end asks the clip's length", MakeFrameList({10, 11, 40}),
+       {"0", "2", "0", "0", "Good=", 1, 1},
+       "showframenumber\r\nGood=Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 14, 39)++\\\r\n"
+       "(FrameCount() > 43 ? trim( 43,0) : BlankClip(last, length=0))\r\n"},
+      {"the exact end alone", MakeFrameList({0}), {"0", "0", "0", "0", "", 0, 1},
+       "(FrameCount() > 1 ? trim( 1,0) : BlankClip(last, length=0))\r\n"},
       {"cut before a long run reaches past a short run into a middle line",
        MakeFrameList({3, 20, 24, 25, 26, 40}), {"5", "5", "0", "1"},
        "Trim(0,-1)++trim(1, 2)++\\\r\ntrim( 4, 18)++\\\r\ntrim( 32, 39)++\\\r\n"
