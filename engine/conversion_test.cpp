@@ -304,7 +304,7 @@ TEST_F(RunConversionTest, AFailedRunLeavesEveryFileAsItWas) {
          c.chOutputBadFrames = 1;
          c.tNumberOfBlack = std::string("1\0", 2);
        },
-       "number of black frames \"1?\" is not a number"},
+       "number of black frames \"1\\000\" is not a number"},
       {"a fraction stops the run before the output is tried", "1\n",
        [](ControlValues& c) {
          c.tOffsetAfter = "2.5";
