@@ -174,12 +174,6 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
     if (const std::error_code error = target.Resolve(controls.tOutput)) {
       return PathRefused(controls.tOutput, error, true);
     }
-    if (run.claim) {
-      if (const Status claimed = run.claim(input->status().id, target.FolderId(), target.name());
-          !claimed) {
-        return claimed.failure();
-      }
-    }
     const std::error_code error = script.Create(std::move(target), {.replace = run.replace},
                                                 scriptName);
     const std::optional<FileStatus>& there = script.file().existing();
@@ -196,6 +190,11 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
                   " since you were asked; nothing was written");
     }
     if (error) return PathRefused(controls.tOutput, error, true);
+    if (run.claim && there) {
+      if (const Status claimed = run.claim(input->status().id, there->id); !claimed) {
+        return claimed.failure();
+      }
+    }
   }
 
   if (control != nullptr) {

@@ -68,9 +68,10 @@ struct RunOptions {
   std::shared_ptr<const InputFile> input;
   // An open handle (standard output) to write the script to instead of tOutput.
   NativeHandle scriptHandle = kNoHandle;
-  // Asked once the list is open and the output resolved, before anything is written; a failure
-  // refuses the output. The command line refuses one script for two lists this way.
-  std::function<Status(const FileId& list, const FileId& folder, const std::string& name)> claim;
+  // Asked when a file stands at the output, with its identity and the list's, once the list is
+  // open and before anything is written; a failure refuses the output. The command line refuses
+  // this way to write over another list of its run or over a script it wrote for another list.
+  std::function<Status(const FileId& list, const FileId& script)> claim;
 };
 
 // Reads the frame list named by tInput and writes the script to tOutput, replacing whatever
