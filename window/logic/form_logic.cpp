@@ -79,7 +79,7 @@ FormLogic::~FormLogic() { Close(); }
 void FormLogic::SetText(const Option& option, std::string text) {
   if (option.text == nullptr) return;
   values_.*option.text = std::move(text);
-  if (&option == &kInput) values_.tOutput = DeriveOutputPath(values_.tInput);
+  if (&option == &kInput) values_.tOutput = DeriveOutputPath(LongPathName(values_.tInput));
 }
 
 void FormLogic::SetCheck(const Option& option, int value) {
