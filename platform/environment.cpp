@@ -121,11 +121,6 @@ RootSession CurrentRootSession() {
   std::ifstream loginuid("/proc/self/loginuid");
   std::uint64_t user = 0;
   if (loginuid >> user && user < 0xFFFFFFFFu) session.loginUser = static_cast<std::uint32_t>(user);
-  struct stat runtime {};
-  if (lstat("/run/user/0", &runtime) == 0 && S_ISDIR(runtime.st_mode) && runtime.st_uid == 0 &&
-      (runtime.st_mode & 077) == 0) {
-    session.runtimeFolder = "/run/user/0";
-  }
   return session;
 }
 

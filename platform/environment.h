@@ -29,7 +29,10 @@ struct RootSession {
   // login session.
   std::optional<std::uint32_t> loginUser;
   std::string x11Sockets = "/tmp/.X11-unix";  // where local X displays listen
-  std::string runtimeFolder;                  // root's XDG_RUNTIME_DIR; empty when it has none
+  // Root's XDG_RUNTIME_DIR, also when it is missing: Qt then creates it 0700 where only root
+  // may (or goes without one), never its fallback /tmp/runtime-root, which any user may make
+  // first (a link to /etc, say).
+  std::string runtimeFolder = "/run/user/0";
 };
 
 // The session of the process, as the system has it.

@@ -138,7 +138,6 @@ TEST(EnvironmentTest, RootsWindowKeepsOnlyWhatItsAllowListNames) {
   session.home = "/root";
   session.loginUser = root ? kLoginUser : geteuid();
   session.x11Sockets = dir.File("x11");
-  session.runtimeFolder = "/run/user/0";
 
   const std::vector<std::string> fixed = {
       "PATH=/usr/sbin:/usr/bin:/sbin:/bin", "USER=root", "LOGNAME=root", "HOME=/root",
