@@ -34,7 +34,9 @@ Failure PathRefused(const std::string& path, std::error_code error, bool output)
   }
   if (error == std::errc::is_a_directory) return InvalidFilename(name + ": a folder");
   if (error == FileRefusal::kNotRegularFile) return InvalidFilename(name + ": not a regular file");
-  if (error == FileRefusal::kForeignLink) return InvalidFilename(name + ": " + error.message());
+  if (error == FileRefusal::kForeignLink || error == FileRefusal::kDeviceFileSystem) {
+    return InvalidFilename(name + ": " + error.message());
+  }
   return Fail((output ? "cannot write " : "cannot read ") + name + ": " + error.message());
 }
 

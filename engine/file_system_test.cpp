@@ -245,11 +245,17 @@ TEST(FileSystemTest, NothingGoesThroughAFileSystemOfDevicesOrProcesses) {
   const int log = ::open(dir.File("log.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   ASSERT_GE(log, 0);
   const std::string descriptor = std::to_string(log);
-  for (const std::string& path :
-       {"/dev/fd/" + descriptor, "//dev/fd/" + descriptor, "/proc/self/fd/" + descriptor,
-        "/proc/" + std::to_string(::getpid()) + "/fd/" + descriptor, std::string("/dev/stdout"),
-        std::string("/proc/self/cwd/out.avs"), std::string("/proc/out.avs"),
-        std::string("/sys/out.avs"), std::string("/dev/out.avs"), std::string("/dev/pts/out.avs")}) {
+  const std::string paths[] = {"/dev/fd/" + descriptor,
+                               "//dev/fd/" + descriptor,
+                               "/proc/self/fd/" + descriptor,
+                               "/proc/" + std::to_string(::getpid()) + "/fd/" + descriptor,
+                               "/dev/stdout",
+                               "/proc/self/cwd/out.avs",
+                               "/proc/out.avs",
+                               "/sys/out.avs",
+                               "/dev/out.avs",
+                               "/dev/pts/out.avs"};
+  for (const std::string& path : paths) {
     InputFile input;
     const std::error_code opened = input.Open(path);
     EXPECT_TRUE(opened == FileRefusal::kDeviceFileSystem ||

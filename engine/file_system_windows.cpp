@@ -168,13 +168,14 @@ std::deque<std::wstring> NamesOf(std::wstring_view path) {
   return names;
 }
 
+// True when the two are the same but for the case of ASCII letters.
 bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-           const auto lower = [](wchar_t c) {
-             return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-           };
-           return lower(x) == lower(y);
-         });
+  const auto lower = [](wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+  };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [&lower](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
 }
 
 // True for a root that reaches something other than a disk's files however it is written: the

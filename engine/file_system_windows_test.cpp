@@ -125,7 +125,8 @@ TEST(WindowsPathTest, NoPipeIsConnectedToByAnyName) {
   ASSERT_NE(server, INVALID_HANDLE_VALUE);
   // True when a client has connected since the last look: the pipe then leaves listening.
   const auto connected = [server] {
-    const bool listening = !ConnectNamedPipe(server, nullptr) && GetLastError() == ERROR_PIPE_LISTENING;
+    const bool listening =
+        !ConnectNamedPipe(server, nullptr) && GetLastError() == ERROR_PIPE_LISTENING;
     if (!listening) DisconnectNamedPipe(server);
     return !listening;
   };

@@ -77,10 +77,13 @@ class ReadOnlyFile {
 TEST(PathTextTest, NamesPassThroughQtAsTheirBytes) {
   std::string everyHighByte;
   for (int byte = 0x80; byte <= 0xFF; ++byte) everyHighByte += static_cast<char>(byte);
-  for (const std::string& path :
-       {std::string("/clips/bad frames.txt"), std::string("/clips/\xc3\xa9t\xc3\xa9 \xf0\x9f\x8e\xac.txt"),
-        std::string("/clips/ann\xff.txt"), std::string("/clips/ann\xef\xbf\xbd.txt"),
-        std::string("\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80\xe2\x82"), everyHighByte}) {
+  const std::string paths[] = {"/clips/bad frames.txt",
+                               "/clips/\xc3\xa9t\xc3\xa9 \xf0\x9f\x8e\xac.txt",
+                               "/clips/ann\xff.txt",
+                               "/clips/ann\xef\xbf\xbd.txt",
+                               "\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80\xe2\x82",
+                               everyHighByte};
+  for (const std::string& path : paths) {
     EXPECT_EQ(ToPath(FromPath(path)), path) << path;
   }
   // A name that is not UTF-8 is not its look-alike, and typed text is UTF-8.
