@@ -20,6 +20,9 @@ constexpr std::string_view kUsage = "Usage: snipforge-convert [OPTION]... [--] L
 constexpr std::size_t kHelpColumn = 30;  // where the options' descriptions start in --help
 constexpr std::size_t kHelpWidth = 79;
 constexpr std::string_view kStandardStream = "-";
+// Names of standard output that mean what "-o -" means: written to the descriptor, never
+// resolved to the file it has open.
+constexpr std::string_view kStandardOutputNames[] = {"/dev/stdout", "/dev/fd/1"};
 
 constexpr const Option& kOutputRow = OptionFor(&ControlValues::tOutput);
 
@@ -57,14 +60,15 @@ Result<CommandLineRequest> ParseCommandLine(const std::vector<std::string>& argu
     if (flag == "-o") flag = "--output";
     if (flag == "-h") flag = "--help";
     if (flag == "-n") flag = "--no-clobber";
-    if (!flag.starts_with("--")) return Fail("unknown option " + argument);
+    // Messages show what was typed with its control characters written out.
+    if (!flag.starts_with("--")) return Fail("unknown option " + EscapeControlCharacters(argument));
     flag.remove_prefix(2);
     std::optional<std::string> attached;  // the value of "--name=value"
     if (const std::size_t equals = flag.find('='); equals != std::string_view::npos) {
       attached = std::string(flag.substr(equals + 1));
       flag = flag.substr(0, equals);
     }
-    const std::string name = "--" + std::string(flag);
+    const std::string name = "--" + EscapeControlCharacters(flag);
     const Flag found = FindFlag(flag);
     if (found.option == nullptr || found.option->kind == OptionKind::kCheckBox) {
       if (attached) return Fail(name + " takes no value");
@@ -76,7 +80,9 @@ Result<CommandLineRequest> ParseCommandLine(const std::vector<std::string>& argu
         (flag == "stored" ? request.stored : request.noClobber) = true;
         continue;
       }
-      if (found.option == nullptr) return Fail("unknown option " + argument);
+      if (found.option == nullptr) {
+        return Fail("unknown option " + EscapeControlCharacters(argument));
+      }
       request.given.emplace_back(found.option, std::to_string(found.check));
       continue;
     }
@@ -96,7 +102,10 @@ Result<CommandLineRequest> ParseCommandLine(const std::vector<std::string>& argu
                   QuoteForMessage(value));
     }
     if (found.option == &kOutputRow) {
-      request.output = std::move(value);
+      const bool standardOutput = std::find(std::begin(kStandardOutputNames),
+                                            std::end(kStandardOutputNames),
+                                            value) != std::end(kStandardOutputNames);
+      request.output = standardOutput ? std::string(kStandardStream) : std::move(value);
     } else {
       request.given.emplace_back(found.option, std::move(value));
     }
@@ -207,30 +216,33 @@ std::string Help() {
   return help;
 }
 
-// Where a script goes: its folder, as a file, and its name there.
-struct ScriptPlace {
-  FileId folder;
-  std::string name;
-  friend bool operator==(const ScriptPlace&, const ScriptPlace&) = default;
-};
-struct ScriptPlaceHash {
-  std::size_t operator()(const ScriptPlace& place) const noexcept {
-    return FileIdHash()(place.folder) ^ std::hash<std::string>()(place.name);
-  }
-};
-
 // The list that got a script of this run.
 struct Converted {
   FileId list;
   std::string name;
 };
 
+// The refusal of an --output that names no file on a disk: a device, a pipe, a path on a file
+// system of devices or processes (/dev/stderr, /proc/self/fd/2, //dev/stdout, ...). Told by the
+// folder the path resolves to, not by its text.
+std::optional<std::string> RefuseNonFileOutput(const std::string& output) {
+  ResolvedPath where;
+  const std::error_code error = where.Resolve(output);
+  const bool refused = error == FileRefusal::kDeviceFileSystem ||
+                       error == FileRefusal::kNotRegularFile ||
+                       (!error && where.OnDeviceFileSystem());
+  if (!refused) return std::nullopt;
+  return "--output " + EscapeControlCharacters(output) +
+         ": not a file on a disk; -o - writes the script to standard output";
+}
+
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocations& stores,
                    const Console& console) {
+  // `message` comes with what the user typed already written out.
   const auto usageError = [&console](const std::string& message) {
-    console.errors << "snipforge-convert: " << EscapeControlCharacters(message) << '\n'
+    console.errors << "snipforge-convert: " << message << '\n'
                    << "Try 'snipforge-convert --help' for more information.\n";
     return kUsageError;
   };
@@ -260,30 +272,47 @@ int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocatio
     }
   }
   for (const auto& [option, text] : request.given) SetOptionText(values, *option, text);
+  // The values were checked as numbers where numbers belong; the message may name other text.
   if (const Status usable = CheckOptionsForAnyList(values); !usable) {
-    return usageError(usable.error());
+    return usageError(EscapeControlCharacters(usable.error()));
+  }
+  if (request.output && *request.output != kStandardStream) {
+    if (const std::optional<std::string> refused = RefuseNonFileOutput(*request.output)) {
+      return usageError(*refused);
+    }
   }
 
+  // Every list's file, taken before any script is written and closed again (thousands stay
+  // open for no longer than a look), and every script written, so that no script replaces a
+  // list of the run or the script of another list ("a.txt" and "a.csv"; on Windows also "a.txt"
+  // and "A.csv", or a list named by its short name). Files, not names, are compared, which
+  // catches links, "..", case and short names alike; hashes keep thousands of lists linear.
+  std::unordered_map<FileId, std::string, FileIdHash> lists;
+  std::vector<FileId> listIds(request.lists.size());
+  for (std::size_t i = 0; i < request.lists.size(); ++i) {
+    InputFile file;
+    if (request.lists[i] == kStandardStream || file.Open(request.lists[i])) continue;
+    listIds[i] = file.status().id;
+    lists.try_emplace(listIds[i], request.lists[i]);
+  }
+  std::unordered_map<FileId, Converted, FileIdHash> written;
+
   int status = kAllConverted;
-  // The scripts written so far, by folder and name, so that lists whose names differ only in
-  // their extension ("a.txt" and "a.csv") do not get one script; a hash keeps thousands of
-  // lists linear.
-  std::unordered_map<ScriptPlace, Converted, ScriptPlaceHash> written;
-  for (const std::string& list : request.lists) {
+  for (std::size_t i = 0; i < request.lists.size(); ++i) {
+    const std::string& list = request.lists[i];
     const bool fromInput = list == kStandardStream;
     values.tInput = fromInput ? "standard input" : list;
     values.tOutput = request.output.value_or(
-        DeriveOutputPath(list, ScriptExtension(ScriptTargetOf(values))));
+        DeriveOutputPath(LongPathName(list), ScriptExtension(ScriptTargetOf(values))));
     RunOptions run;
     run.replace = request.noClobber ? ReplacePolicy::Never() : ReplacePolicy::Always();
     run.autoRemedy = "use --format auto";
-    std::optional<ScriptPlace> place;
-    FileId listFile;
-    run.claim = [&](const FileId& listId, const FileId& folder,
-                    const std::string& name) -> Status {
-      place = ScriptPlace{folder, name};
-      listFile = listId;
-      const auto earlier = written.find(*place);
+    run.claim = [&](const FileId& listId, const FileId& script) -> Status {
+      if (const auto other = lists.find(script); other != lists.end()) {
+        return Fail("its script " + values.tOutput + " is the list " + other->second +
+                    " of this run; convert it on its own with --output");
+      }
+      const auto earlier = written.find(script);
       if (earlier == written.end() || earlier->second.list == listId) return {};
       return Fail("its script " + values.tOutput + " is already the script of " +
                   earlier->second.name + "; convert it on its own with --output");
@@ -300,7 +329,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocatio
     }
     if (outcome.message.empty()) outcome = RunConversion(values, run);
     if (outcome.ok) {
-      if (place) written.try_emplace(*place, Converted{listFile, list});
+      if (!(outcome.summary.script == FileId{})) {
+        written.insert_or_assign(outcome.summary.script, Converted{listIds[i], list});
+      }
       // Converted, but lines that looked like frames were read as text: said, and no failure.
       if (!outcome.summary.warning.empty()) {
         console.errors << EscapeControlCharacters(list) << ": "

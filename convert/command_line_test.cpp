@@ -230,14 +230,58 @@ TEST_F(CommandLineTest, AScriptThatAnotherListOfTheRunGotIsNotReplaced) {
 
 TEST_F(CommandLineTest, ListAndNamesWithControlCharactersGiveOneLineEach) {
   const std::string forged = "good.txt: frame number 5 on line 1 is negative";
-  const Result result = Run({"@x\n" + forged, "@a\x1b[31mred"});
+  // Escape, and CSI of an 8-bit terminal raw and in UTF-8, NEL in UTF-8.
+  // (Names that are not UTF-8 are joined to the folder by hand: a path object cannot take them
+  // on Windows.)
+  const Result result = Run({"@x\n" + forged, "@a\x1b[31mred", In("") + "b\x9b" "2J",
+                             In("") + "c\xc2\x9b" "2J\xc2\x85"});
   EXPECT_EQ(result.status, kSomeFailed);
-  EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 2);
-  EXPECT_EQ(result.errors.find('\x1b'), std::string::npos);
+  EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 4);
+  for (const char control : {'\x1b', '\x9b', '\x85'}) {
+    EXPECT_EQ(result.errors.find(control), std::string::npos) << result.errors;
+  }
   EXPECT_NE(result.errors.find("x\\n" + forged + ": invalid filename: x\\n" + forged),
             std::string::npos)
       << result.errors;
-  EXPECT_NE(result.errors.find("a\\033[31mred"), std::string::npos) << result.errors;
+  for (const char* shown : {"a\\033[31mred", "b\\2332J", "c\\302\\2332J\\302\\205"}) {
+    EXPECT_NE(result.errors.find(shown), std::string::npos) << shown << " in " << result.errors;
+  }
+  const Result usage = Run({"--offset-before", "\x9b", "@good.txt"});
+  EXPECT_EQ(usage.errors.substr(0, usage.errors.find('\n')),
+            "snipforge-convert: --offset-before takes a number, not \"\\233\"");
+}
+
+TEST_F(CommandLineTest, NoScriptReplacesAListOfTheRun) {
+  // y.avs is a list too: y.txt's script would replace it. Reached through ".." it is the same
+  // file.
+  fs::create_directory(In("sub"));
+  WriteFile(In("y.txt"), "5\n");
+  WriteFile(In("y.avs"), kList);
+  for (const std::string& first : {std::string("@y.txt"), std::string("@sub/../y.txt")}) {
+    const Result result = Run({first, "@y.avs"});
+    EXPECT_EQ(result.status, kSomeFailed);
+    EXPECT_EQ(result.errors, Expand(first + ": its script " + first.substr(0, first.size() - 3) +
+                                    "avs is the list @y.avs of this run; convert it on its own "
+                                    "with --output\n"
+                                    "@y.avs: the script would replace the list; name another "
+                                    "output file\n"));
+    EXPECT_EQ(ReadFile(In("y.avs")), kList);
+  }
+#ifdef _WIN32
+  // Names that differ only in case name one file on Windows: GOOD.csv's script is good.txt's.
+  WriteFile(In("GOOD.csv"), "7\n");
+  const Result result = Run({"@good.txt", "@GOOD.csv"});
+#else
+  const Result result = Run({"@good.txt", "@good.txt"});  // the same list twice is fine
+#endif
+  EXPECT_EQ(ReadFile(In("good.avs")), kScript);
+#ifdef _WIN32
+  EXPECT_EQ(result.status, kSomeFailed);
+  EXPECT_EQ(result.errors, Expand("@GOOD.csv: its script @GOOD.avs is already the script of "
+                                  "@good.txt; convert it on its own with --output\n"));
+#else
+  EXPECT_EQ(result.status, kAllConverted) << result.errors;
+#endif
 }
 
 #ifndef _WIN32
@@ -298,6 +342,59 @@ TEST_F(CommandLineTest, StandardInputAndOutputStandForFiles) {
   EXPECT_EQ(copies(), before);
 }
 #endif
+
+#ifdef _WIN32
+// A batch file's %~s1 names a list by its short name (MYLIST~1.TXT); the script's name comes
+// from the long one, since the short name with another extension can be an unrelated file's.
+TEST_F(CommandLineTest, AListNamedByItsShortNameGetsTheScriptOfItsLongName) {
+  WriteFile(In("my long list name.txt"), "5\n");
+  std::wstring shortName(MAX_PATH, L'\0');
+  shortName.resize(GetShortPathNameW(testing::PathOf(In("my long list name.txt")).c_str(),
+                                     shortName.data(), MAX_PATH));
+  if (shortName.empty() || shortName.ends_with(L"my long list name.txt")) {
+    GTEST_SKIP() << "this volume makes no short names";
+  }
+  const Result result = Run({testing::Utf8Of(fs::path(shortName))});
+  EXPECT_EQ(result.status, kAllConverted) << result.errors;
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"good.txt", "list.avs",
+                                                    "my long list name.avs",
+                                                    "my long list name.txt", "words.txt"}));
+}
+#endif
+
+TEST_F(CommandLineTest, OutputNamesAFileOrStandardOutput) {
+  std::vector<std::string> refused;
+#ifndef _WIN32
+  // Standard output appended to a log: its names mean "-o -", and the log keeps its lines.
+  WriteFile(In("log.txt"), "log\n");
+  const int log = ::open(In("log.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(log, 0);
+  for (const char* name : {"/dev/stdout", "/dev/fd/1"}) {
+    const Result result = Run({"-o", name, "@good.txt"}, kNoHandle, log);
+    EXPECT_EQ(result.status, kAllConverted) << name << ": " << result.errors;
+  }
+  EXPECT_EQ(ReadFile(In("log.txt")), "log\n" + std::string(kScript) + kScript);
+  // Any other name on a file system of devices or processes, however it is written.
+  const std::string descriptor = std::to_string(log);
+  refused = {"/proc/self/fd/" + descriptor, "/dev/fd/" + descriptor, "//dev/stdout",
+             "/dev/stderr", "/dev/null", "/dev/new.avs"};
+#else
+  refused = {"CON", "nul.avs", "CONOUT$", "\\\\.\\pipe\\snipforge", "\\\\?\\pipe\\snipforge",
+             "//?/pipe/snipforge"};
+#endif
+  for (const std::string& name : refused) {
+    const Result result = Run({"-o", name, "@good.txt"});
+    EXPECT_EQ(result.status, kUsageError) << name;
+    EXPECT_EQ(result.errors.substr(0, result.errors.find('\n')),
+              "snipforge-convert: --output " + name +
+                  ": not a file on a disk; -o - writes the script to standard output");
+  }
+#ifndef _WIN32
+  ::close(log);
+  EXPECT_EQ(ReadFile(In("log.txt")), "log\n" + std::string(kScript) + kScript);
+#endif
+  EXPECT_FALSE(fs::exists(In("good.avs")));
+}
 
 #ifndef _WIN32  // the store is a file here; on Windows the registry (settings tests)
 TEST_F(CommandLineTest, StoredStartsFromTheWindowsStoredValuesAndTheCommandLineWins) {

@@ -38,7 +38,9 @@ Failure PathRefused(const std::string& path, std::error_code error, bool output)
   }
   if (error == std::errc::is_a_directory) return InvalidFilename(name + ": a folder");
   if (error == FileRefusal::kNotRegularFile) return InvalidFilename(name + ": not a regular file");
-  if (error == FileRefusal::kForeignLink) return InvalidFilename(name + ": " + error.message());
+  if (error == FileRefusal::kForeignLink || error == FileRefusal::kDeviceFileSystem) {
+    return InvalidFilename(name + ": " + error.message());
+  }
   return Fail((output ? "cannot write " : "cannot read ") + name + ": " + error.message());
 }
 
@@ -199,12 +201,6 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
     if (const std::error_code error = target.Resolve(controls.tOutput)) {
       return PathRefused(controls.tOutput, error, true);
     }
-    if (run.claim) {
-      if (const Status claimed = run.claim(input->status().id, target.FolderId(), target.name());
-          !claimed) {
-        return claimed.failure();
-      }
-    }
     const std::error_code error = script.Create(std::move(target), {.replace = run.replace},
                                                 scriptName);
     const std::optional<FileStatus>& there = script.file().existing();
@@ -221,6 +217,11 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
                   " since you were asked; nothing was written");
     }
     if (error) return PathRefused(controls.tOutput, error, true);
+    if (run.claim && there) {
+      if (const Status claimed = run.claim(input->status().id, there->id); !claimed) {
+        return claimed.failure();
+      }
+    }
   }
 
   if (control != nullptr) {

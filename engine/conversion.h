@@ -88,9 +88,10 @@ struct RunOptions {
   // What the warning about a plain list's lines that look like frames tells the user to do, to
   // which " to read them" is added: the window's words unless the caller has its own.
   std::string_view autoRemedy = "choose the list format Auto";
-  // Asked once the list is open and the output resolved, before anything is written; a failure
-  // refuses the output. The command line refuses one script for two lists this way.
-  std::function<Status(const FileId& list, const FileId& folder, const std::string& name)> claim;
+  // Asked when a file stands at the output, with its identity and the list's, once the list is
+  // open and before anything is written; a failure refuses the output. The command line refuses
+  // this way to write over another list of its run or over a script it wrote for another list.
+  std::function<Status(const FileId& list, const FileId& script)> claim;
 };
 
 // Reads the frame list named by tInput and writes the script to tOutput, replacing whatever

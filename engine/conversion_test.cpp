@@ -304,7 +304,7 @@ TEST_F(RunConversionTest, AFailedRunLeavesEveryFileAsItWas) {
          c.chOutputBadFrames = 1;
          c.tNumberOfBlack = std::string("1\0", 2);
        },
-       "number of black frames \"1?\" is not a number"},
+       "number of black frames \"1\\000\" is not a number"},
       {"a fraction stops the run before the output is tried", "1\n",
        [](ControlValues& c) {
          c.tOffsetAfter = "2.5";
@@ -325,6 +325,12 @@ TEST_F(RunConversionTest, AFailedRunLeavesEveryFileAsItWas) {
        "invalid filename: " + std::string(kSomeFolderName) + ": a folder"},
       {"output is a device", "1\n", [](ControlValues& c) { c.tOutput = kDevice; },
        "invalid filename: " + std::string(kDeviceName) + ": not a regular file"},
+#ifndef _WIN32
+      {"output is standard output's link", "1\n",
+       [](ControlValues& c) { c.tOutput = "/dev/stdout"; },
+       "invalid filename: stdout: it is on a file system of devices or processes, not a file on a "
+       "disk"},
+#endif
       {"empty output path", "1\n", [](ControlValues& c) { c.tOutput.clear(); },
        "invalid filename: enter the name of the output file"},
   };

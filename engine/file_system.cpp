@@ -19,6 +19,8 @@ class FileRefusalCategory : public std::error_category {
       case FileRefusal::kReadOnly: return "it is read-only";
       case FileRefusal::kLocked: return "another copy of Snipforge is saving it";
       case FileRefusal::kCancelled: return "cancelled";
+      case FileRefusal::kDeviceFileSystem:
+        return "it is on a file system of devices or processes, not a file on a disk";
     }
     return "refused";
   }

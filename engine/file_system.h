@@ -86,7 +86,7 @@ struct FileStatus {
 
 // Refusals of this unit beyond the errors the system reports itself.
 enum class FileRefusal {
-  kNotRegularFile = 1,  // a FIFO, a device, a socket, a device name on Windows
+  kNotRegularFile = 1,  // a FIFO, a device, a socket; on Windows a device's or a pipe's name
   kForeignLink,         // a link that belongs neither to the user nor to root
   kExists,              // a file stands where nothing may be replaced
   kChanged,             // another file stands where one given file may be replaced
@@ -94,6 +94,7 @@ enum class FileRefusal {
   kReadOnly,            // the file is marked read-only
   kLocked,              // another copy of the program holds the file's lock
   kCancelled,           // the user cancelled the run
+  kDeviceFileSystem,    // a path on a file system of devices or processes (/dev, /proc, /sys)
 };
 [[nodiscard]] std::error_code make_error_code(FileRefusal refusal);
 
@@ -102,7 +103,9 @@ enum class LastLink { kFollow, kKeep };
 
 // A path resolved once, name by name from the root or the working folder: the folder its last
 // name stands in, held open, and that name. A link on the way is followed only when it belongs
-// to the user or root, a ".." goes to the parent of the folder reached, and 40 links give
+// to the user or root and does not stand on a file system of devices or processes (whose links,
+// /dev/stdout and /proc/self/fd/1 among them, lead wherever a descriptor points: those give
+// kDeviceFileSystem), a ".." goes to the parent of the folder reached, and 40 links give
 // ELOOP. Everything later works on the folder's handle, so that a folder renamed or swapped for
 // a link meanwhile cannot send a file anywhere else.
 class ResolvedPath {
@@ -117,6 +120,10 @@ class ResolvedPath {
   [[nodiscard]] const std::string& name() const { return name_; }
   // The folder's identity, for telling whether two paths name one file.
   [[nodiscard]] FileId FolderId() const;
+  // True when the folder is on a file system of devices or processes (/dev, /proc, /sys), where
+  // no file of the program's belongs. Always false on Windows, which tells devices and pipes
+  // by their names and by the handle's type.
+  [[nodiscard]] bool OnDeviceFileSystem() const;
   // The path of the name for system calls that take paths (Windows); empty on POSIX.
   [[nodiscard]] const std::string& native() const { return native_; }
 
@@ -217,8 +224,9 @@ class ReplacementFile {
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
   // Creates the temporary file in the target's folder. Refuses a folder (is_a_directory), any
-  // other kind of file (kNotRegularFile), an existing file the user may not write, and a file
-  // the policy does not let it replace (kExists, kChanged). Nothing at the target changes yet.
+  // other kind of file (kNotRegularFile), a folder on a file system of devices or processes
+  // (kDeviceFileSystem), an existing file the user may not write, and a file the policy does
+  // not let it replace (kExists, kChanged). Nothing at the target changes yet.
   [[nodiscard]] std::error_code Create(std::string_view path, const ReplacementOptions& options);
   [[nodiscard]] std::error_code Create(ResolvedPath target, const ReplacementOptions& options);
   [[nodiscard]] std::error_code Write(std::string_view bytes);
@@ -265,6 +273,12 @@ class ReplacementFile {
 
 // Writes all of `bytes` to an open handle (standard output).
 [[nodiscard]] std::error_code WriteAll(NativeHandle handle, std::string_view bytes);
+
+// Windows: the path with every short (8.3) name in it, such as MYLIST~1.TXT, turned into the
+// long name it stands for, when the file exists; the path as it is otherwise, and on every other
+// system. A script's name is derived from the long name, never from a short one, which could be
+// the short name of an unrelated file.
+[[nodiscard]] std::string LongPathName(const std::string& path);
 
 #ifndef _WIN32
 // Creates the missing folders of `path` with `mode` (a folder that exists is left as it is).

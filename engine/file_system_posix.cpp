@@ -2,10 +2,12 @@
 #include "engine/file_system.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include <climits>
 #include <cstdlib>
 #include <deque>
+#include <optional>
 #include <thread>
 
 namespace snipforge {
@@ -66,6 +69,38 @@ std::deque<std::string> NamesOf(std::string_view path) {
     path.remove_prefix(slash + 1);
   }
   return names;
+}
+
+// True when the folder is on a file system of devices or processes: proc, sysfs, devpts and
+// their kin by their type, and devtmpfs, which calls itself tmpfs, as the file system mounted on
+// /dev (a mount of root's that no other user can change).
+bool IsDeviceFileSystem(int folder) {
+  struct statfs system {};
+  if (fstatfs(folder, &system) != 0) return false;
+  switch (system.f_type) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEVPTS_SUPER_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case BPF_FS_MAGIC:
+      return true;
+    default:
+      break;
+  }
+  static const std::optional<dev_t> devices = []() -> std::optional<dev_t> {
+    struct stat dev {};
+    struct stat root {};
+    if (stat("/dev", &dev) != 0 || stat("/", &root) != 0 || dev.st_dev == root.st_dev) {
+      return std::nullopt;  // /dev is no mount of its own: nothing tells it apart
+    }
+    return dev.st_dev;
+  }();
+  struct stat status {};
+  return devices && fstat(folder, &status) == 0 && status.st_dev == *devices;
 }
 
 // ".snipforge-" and 32 hex digits from the system's random source: a name no other user can
@@ -206,6 +241,9 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
     if (const std::error_code error = StatusOf(entry.get(), status)) return error;
     if (status.kind == FileKind::kLink && !(lastName && last == LastLink::kKeep)) {
       if (!IsOwnOrRoot(status.owner)) return FileRefusal::kForeignLink;
+      // /dev/stdout, /dev/fd/1 and /proc/self/fd/1 lead to whatever file a descriptor has open
+      // (the file standard output is appended to, say), not to a path: never followed.
+      if (IsDeviceFileSystem(at.get())) return FileRefusal::kDeviceFileSystem;
       if (++links > kMaxLinks) return Error(ELOOP);
       std::array<char, PATH_MAX> target{};
       // The link read is the link opened and checked, not whatever has its name by now.
@@ -234,6 +272,8 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
   folder_ = std::move(at);
   return {};
 }
+
+bool ResolvedPath::OnDeviceFileSystem() const { return IsDeviceFileSystem(folder_.get()); }
 
 std::error_code InputFile::OpenIn(const ResolvedPath& where) {
   file_.reset();
@@ -344,6 +384,7 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
       return fail(FileRefusal::kChanged);
     }
   }
+  if (IsDeviceFileSystem(folder)) return fail(FileRefusal::kDeviceFileSystem);
 
   // A replaced file's permission bits carry over when it is the user's own; any other file gets
   // the mode of a new file, so that no one else's loose mode is lent to the user's script. The
@@ -484,6 +525,8 @@ std::error_code WriteAll(NativeHandle handle, std::string_view bytes) {
   }
   return {};
 }
+
+std::string LongPathName(const std::string& path) { return path; }
 
 void CreateFolders(std::string_view path, std::uint32_t mode) {
   // mkdir never follows a link at the name it creates, and leaves an existing folder as it is.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -235,6 +236,42 @@ TEST(FileSystemTest, ALinkThatBelongsToAnotherUserIsNeverFollowed) {
     EXPECT_EQ(Replace(path), FileRefusal::kForeignLink) << path;
   }
   EXPECT_EQ(ReadFile(dir.File("folder/own.txt")), "1\n");
+}
+
+TEST(FileSystemTest, NothingGoesThroughAFileSystemOfDevicesOrProcesses) {
+  TempDir dir;
+  WriteFile(dir.File("log.txt"), "1\n");
+  // The file a descriptor has open, as standard output appended to a log has it.
+  const int log = ::open(dir.File("log.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(log, 0);
+  const std::string descriptor = std::to_string(log);
+  const std::string paths[] = {"/dev/fd/" + descriptor,
+                               "//dev/fd/" + descriptor,
+                               "/proc/self/fd/" + descriptor,
+                               "/proc/" + std::to_string(::getpid()) + "/fd/" + descriptor,
+                               "/dev/stdout",
+                               "/proc/self/cwd/out.avs",
+                               "/proc/out.avs",
+                               "/sys/out.avs",
+                               "/dev/out.avs",
+                               "/dev/pts/out.avs"};
+  for (const std::string& path : paths) {
+    InputFile input;
+    const std::error_code opened = input.Open(path);
+    EXPECT_TRUE(opened == FileRefusal::kDeviceFileSystem ||
+                opened == std::errc::no_such_file_or_directory)
+        << path << ": " << opened.message();
+    EXPECT_EQ(Replace(path), FileRefusal::kDeviceFileSystem) << path;
+  }
+  ::close(log);
+  EXPECT_EQ(ReadFile(dir.File("log.txt")), "1\n");
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"log.txt"});
+  ResolvedPath devices;
+  ASSERT_FALSE(devices.Resolve("/dev/null"));
+  EXPECT_TRUE(devices.OnDeviceFileSystem());
+  ResolvedPath disk;
+  ASSERT_FALSE(disk.Resolve(dir.File("log.txt")));
+  EXPECT_FALSE(disk.OnDeviceFileSystem());
 }
 #endif
 

@@ -89,6 +89,8 @@ std::error_code ErrorOf(DWORD code) {
       return Error(EPIPE);
     case ERROR_NO_UNICODE_TRANSLATION:
       return Error(EILSEQ);
+    case ERROR_BAD_FILE_TYPE:  // OpenHandle's own: a pipe, a console, a device
+      return FileRefusal::kNotRegularFile;
     case ERROR_NOT_READY:
     case ERROR_CRC:
     case ERROR_SEEK:
@@ -166,6 +168,28 @@ std::deque<std::wstring> NamesOf(std::wstring_view path) {
   return names;
 }
 
+// True when the two are the same but for the case of ASCII letters.
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  const auto lower = [](wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+  };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [&lower](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
+}
+
+// True for a root that reaches something other than a disk's files however it is written: the
+// local device namespace (\\.\, \\?\ as a server's name) and the shares of named pipes and
+// mail slots (\\server\pipe\, which opening would connect to the program that serves the pipe).
+bool IsDeviceRoot(std::wstring_view root) {
+  const std::deque<std::wstring> parts = NamesOf(root);
+  if (parts.size() != 2 || root.size() < 2 || !IsSeparator(root[0]) || !IsSeparator(root[1])) {
+    return false;
+  }
+  return parts[0] == L"." || parts[0] == L"?" || EqualsIgnoringCase(parts[1], L"pipe") ||
+         EqualsIgnoringCase(parts[1], L"mailslot");
+}
+
 // The root of an absolute path and its length in `path`; 0 when the path has none.
 std::size_t RootOf(std::wstring_view path, std::wstring& root) {
   if (path.size() >= 2 && path[1] == L':' && (path.size() == 2 || IsSeparator(path[2]))) {
@@ -200,6 +224,11 @@ std::error_code Split(const std::wstring& path, SplitPath& split) {
     } else if (rest.size() >= 2 && rest[1] == L':') {
       full = rest;
     } else {  // \\?\Volume{...}\: the volume's name is the root
+      // Anything else there (pipe\, GLOBALROOT\, CONIN$) is a device, not a volume: refused
+      // before anything is opened, since opening a pipe connects to it.
+      if (!EqualsIgnoringCase(rest.substr(0, std::min<std::size_t>(7, rest.size())), L"Volume{")) {
+        return FileRefusal::kNotRegularFile;
+      }
       const std::size_t end = std::min(rest.find(L'\\'), rest.size());
       split.root = L"\\\\?\\" + std::wstring(rest.substr(0, end)) + L'\\';
       split.names = NamesOf(rest.substr(end));
@@ -220,6 +249,7 @@ std::error_code Split(const std::wstring& path, SplitPath& split) {
   }
   const std::size_t rootLength = RootOf(full, split.root);
   if (rootLength == 0) return Error(ENOENT);
+  if (IsDeviceRoot(split.root)) return FileRefusal::kNotRegularFile;
   split.names = NamesOf(std::wstring_view(full).substr(rootLength));
   if (!verbatim) return {};
   // "." and ".." stay names in the \\?\ form, but no file can have them.
@@ -256,11 +286,19 @@ std::wstring SystemPath(const std::wstring& path) {
   return L"\\\\?\\" + path;
 }
 
+// Every file the program opens: only a disk's file or folder is kept. A pipe, a console or a
+// device, by whatever name it was reached, gives ERROR_BAD_FILE_TYPE.
 Handle OpenHandle(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
                   DWORD flags) {
   const HANDLE handle = CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition,
                                     flags, nullptr);
-  return Handle(handle == INVALID_HANDLE_VALUE ? kNoHandle : handle);
+  if (handle == INVALID_HANDLE_VALUE) return Handle();
+  Handle opened(handle);
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    opened.reset();
+    SetLastError(ERROR_BAD_FILE_TYPE);
+  }
+  return opened;
 }
 
 // Opens whatever stands at the path, a link as itself, only to look at it: reading its
@@ -563,6 +601,8 @@ std::error_code StatusOf(NativeHandle handle, FileStatus& status) {
   status = inspected.status;
   return {};
 }
+
+bool ResolvedPath::OnDeviceFileSystem() const { return false; }
 
 std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
   folder_.reset();
@@ -934,6 +974,38 @@ void ReplacementFile::Discard() {
   }
   tempName_.clear();
   unnamed_ = false;
+}
+
+std::string LongPathName(const std::string& path) {
+  // Only the last name counts for the script's name; the folders stay as they were written.
+  std::wstring wide;
+  if (!ToWide(path, wide) || wide.empty() || IsSeparator(wide.back())) return path;
+  const DWORD fullLength = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (fullLength == 0) return path;
+  std::wstring full(fullLength, L'\0');
+  const DWORD written = GetFullPathNameW(wide.c_str(), fullLength, full.data(), nullptr);
+  if (written == 0 || written >= fullLength) return path;
+  full.resize(written);
+  const std::wstring system = SystemPath(full);
+  const DWORD longLength = GetLongPathNameW(system.c_str(), nullptr, 0);
+  if (longLength == 0) return path;  // no such file: there is no long name to find
+  std::wstring longPath(longLength, L'\0');
+  const DWORD got = GetLongPathNameW(system.c_str(), longPath.data(), longLength);
+  if (got == 0 || got >= longLength) return path;
+  longPath.resize(got);
+  const auto lastName = [](std::wstring_view text) {
+    std::size_t start = text.size();
+    while (start > 0 && !IsSeparator(text[start - 1])) --start;
+    return start;
+  };
+  const std::size_t givenStart = lastName(wide);
+  const std::wstring_view given = std::wstring_view(wide).substr(givenStart);
+  const std::wstring_view found = std::wstring_view(longPath).substr(lastName(longPath));
+  if (given == L"." || given == L".." || given.find(L':') != std::wstring_view::npos ||
+      EqualsIgnoringCase(given, found)) {
+    return path;
+  }
+  return Utf8(wide.substr(0, givenStart) + std::wstring(found));
 }
 
 std::error_code WriteAll(NativeHandle handle, std::string_view bytes) {

@@ -115,6 +115,69 @@ TEST(WindowsPathTest, BackslashesDeviceNamesAndNamesNoFileCanHave) {
   EXPECT_EQ(script.Create("nul", {}), device);
 }
 
+// A named pipe's name, in any of the forms the system takes, connects to no one: opening a pipe
+// connects to the program that serves it, so every form is refused before anything is opened,
+// and whatever is opened is refused unless it is a disk's file.
+TEST(WindowsPathTest, NoPipeIsConnectedToByAnyName) {
+  const std::wstring name = L"snipforge-test-" + std::to_wstring(GetCurrentProcessId());
+  const HANDLE server = CreateNamedPipeW((L"\\\\.\\pipe\\" + name).c_str(), PIPE_ACCESS_DUPLEX,
+                                         PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 4096, 4096, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  // True when a client has connected since the last look: the pipe then leaves listening.
+  const auto connected = [server] {
+    const bool listening =
+        !ConnectNamedPipe(server, nullptr) && GetLastError() == ERROR_PIPE_LISTENING;
+    if (!listening) DisconnectNamedPipe(server);
+    return !listening;
+  };
+  ASSERT_FALSE(connected());
+  const std::string pipe(name.begin(), name.end());
+  const std::string names[] = {
+      "\\\\?\\pipe\\" + pipe, "\\\\.\\pipe\\" + pipe, "//?/pipe/" + pipe, "//./pipe/" + pipe,
+      "\\\\?\\UNC\\.\\pipe\\" + pipe, "\\\\?\\GLOBALROOT\\Device\\NamedPipe\\" + pipe,
+      "\\\\localhost\\PIPE\\" + pipe, "\\\\?\\UNC\\localhost\\pipe\\" + pipe};
+  for (const std::string& path : names) {
+    InputFile input;
+    EXPECT_EQ(input.Open(path), FileRefusal::kNotRegularFile) << path;
+    EXPECT_FALSE(connected()) << path;
+    EXPECT_EQ(testing::Replace(path), FileRefusal::kNotRegularFile) << path;
+    EXPECT_FALSE(connected()) << path;
+  }
+  // A drive letter for the pipes' own file system, where the system allows one: only the type of
+  // what is opened tells, at the drive's root (wine makes the letter but leads it nowhere).
+  if (DefineDosDeviceW(DDD_RAW_TARGET_PATH, L"P:", L"\\Device\\NamedPipe")) {
+    InputFile input;
+    EXPECT_TRUE(input.Open("P:\\" + pipe));
+    EXPECT_TRUE(testing::Replace("P:\\" + pipe));
+    EXPECT_FALSE(connected());
+    DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, L"P:", nullptr);
+  }
+  // The look itself sees a connection.
+  const HANDLE client = CreateFileW((L"\\\\.\\pipe\\" + name).c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(client, INVALID_HANDLE_VALUE);
+  CloseHandle(client);
+  EXPECT_TRUE(connected());
+  CloseHandle(server);
+}
+
+// A list named by its short name gets the script of its long name; the folders stay as written.
+TEST(WindowsPathTest, AShortNameIsTurnedIntoItsLongName) {
+  TempDir dir;
+  const std::string list = dir.File("my long list name.txt");
+  WriteFile(list, "5\n");
+  std::wstring shortName(MAX_PATH, L'\0');
+  shortName.resize(GetShortPathNameW(WideOf(list).c_str(), shortName.data(), MAX_PATH));
+  const std::string shortPath = testing::Utf8Of(fs::path(shortName));
+  if (shortName.empty() || shortPath.ends_with("my long list name.txt")) {
+    GTEST_SKIP() << "this volume makes no short names";
+  }
+  const std::string folder = shortPath.substr(0, shortPath.rfind('\\') + 1);
+  EXPECT_EQ(LongPathName(shortPath), folder + "my long list name.txt");
+  EXPECT_EQ(LongPathName(list), list);
+  EXPECT_EQ(LongPathName(dir.File("missing.txt")), dir.File("missing.txt"));
+}
+
 TEST(WindowsPathTest, PathsLongerThan260CharactersWork) {
   TempDir dir;
   const std::string folder = dir.File(std::string(120, 'x') + "\\\xc3\xa9" + std::string(120, 'y'));

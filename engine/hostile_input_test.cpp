@@ -66,7 +66,7 @@ TEST(HostileInputTest, GivesTheExactScriptOrAClearMessage) {
        "no frame numbers in frames.txt"},
       {"option with a NUL byte", "5\n",
        WithOption(&ControlValues::tNumberOfBlack, std::string("1\0", 2)), false,
-       "number of black frames \"1?\" is not a number"},
+       "number of black frames \"1\\000\" is not a number"},
       {"a minimum length beyond a double is not read for one frame", "5\n",
        WithOption(&ControlValues::tMinLength, "1e99999"),
        true, "Good=" + head + "Junk=trim( 1, 4).subtitle(\"GOOD\",x=-1,size=34)++trim( 5, 5).subtitle("

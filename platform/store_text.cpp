@@ -27,6 +27,7 @@ std::string Unescape(std::string_view text) {
 }  // namespace
 
 void StoreTextParser::Feed(std::string_view bytes) {
+  fed_ += bytes.size();
   while (!bytes.empty() && !done()) {
     const std::size_t end = bytes.find('\n');
     const std::string_view piece = bytes.substr(0, end);

@@ -38,6 +38,9 @@ std::optional<StoredValues> ReadStore(const StoreLocation& store) {
   if (Locate(store, where)) return std::nullopt;
   InputFile file;
   if (file.OpenIn(where) || !Trusted(file.status(), store.owner, false)) return std::nullopt;
+  // A file that big is no store the program wrote; its size is checked again as it is read,
+  // in case it grows.
+  if (file.Size() > StoreTextParser::kLargestFile) return std::nullopt;
   StoreTextParser parser;
   std::array<char, 8192> block{};
   for (std::uint64_t offset = 0; !parser.done();) {
@@ -47,6 +50,7 @@ std::optional<StoredValues> ReadStore(const StoreLocation& store) {
     parser.Feed({block.data(), read.bytes});
     offset += read.bytes;
   }
+  if (parser.tooLarge()) return std::nullopt;
   return parser.Finish();
 }
 

@@ -260,7 +260,7 @@ TEST(ValueStoreFileTest, AHostileStoreCostsOnlyItself) {
   TempDir dir;
   const StoreLocation store{dir.File("user/settings.ini"), StoreOwner::kUser};
   // A value too long to load costs no other value; lines past the thousandth are not read.
-  std::string text = "[Snipforge]\ntMinLength=" + std::string(1 << 20, '9') + "\ntOffsetAfter=4\n";
+  std::string text = "[Snipforge]\ntMinLength=" + std::string(1 << 16, '9') + "\ntOffsetAfter=4\n";
   for (int line = 0; line < 2000; ++line) text += "key" + std::to_string(line) + "=x\n";
   text += "tOffsetBefore=5\n";
   WritePrivateFile(store.path, text);
@@ -270,6 +270,19 @@ TEST(ValueStoreFileTest, AHostileStoreCostsOnlyItself) {
   EXPECT_EQ(ReadSettingValue(*values, "tOffsetAfter").text, "4");
   EXPECT_EQ(ReadSettingValue(*values, "tOffsetBefore").state, SettingValue::State::kMissing);
   EXPECT_EQ(values->values.size(), 1u + 997u);
+
+  // A file of more than 1 MiB is not read, whatever its first lines hold: one without a line
+  // break would be read to its end (16 GiB of a sparse file cost only its owner's disk quota).
+  for (const std::uint64_t size : {std::uint64_t{1} << 20, (std::uint64_t{1} << 20) + 1,
+                                   std::uint64_t{16} << 30}) {
+    WritePrivateFile(store.path, "[Snipforge]\ntOffsetAfter=4\n");
+    ASSERT_EQ(::truncate(store.path.c_str(), static_cast<off_t>(size)), 0);
+    const std::optional<StoredValues> big = ReadStore(store);
+    EXPECT_EQ(big.has_value(), size <= (1u << 20)) << size;
+    if (big) {
+      EXPECT_EQ(ReadSettingValue(*big, "tOffsetAfter").text, "4");
+    }
+  }
 }
 
 TEST(StoredValuesTest, ReadSettingValueTellsMissingFromEmptyAndTooLong) {

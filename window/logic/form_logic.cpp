@@ -25,8 +25,10 @@ const Option& kReview = OptionFor(&ControlValues::chOutputBadFrames);
 const Option& kExactEnd = OptionFor(&ControlValues::chExactEnd);
 
 // The script's path that goes with the list for the chosen frame server.
+// The script's path that goes with the list for the chosen frame server; a short name (Windows'
+// MYLIST~1.TXT) is taken by its long name first, so that it derives no other script's short name.
 std::string DerivedOutput(const ControlValues& values) {
-  return DeriveOutputPath(values.tInput, ScriptExtension(ScriptTargetOf(values)));
+  return DeriveOutputPath(LongPathName(values.tInput), ScriptExtension(ScriptTargetOf(values)));
 }
 
 // A path as the user means it: a leading "~/" is the account's home folder, taken from the

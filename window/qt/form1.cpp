@@ -46,14 +46,19 @@ std::string ToBytes(const Option& option, const QString& text) {
   return option.path ? ToPath(text) : text.toUtf8().toStdString();
 }
 
-// The local path of a drag that carries one local file; nothing for anything else (text,
-// several files, a link to a web page).
-std::optional<QString> DroppedFile(const QMimeData* data) {
+// The local path of a drag that carries one local file, as bytes; nothing for anything else
+// (text, several files, a link to a web page, a file on another host). The URL's path in its
+// encoded form (as toEncoded writes it, a byte that is not UTF-8 kept as %FF) is decoded byte
+// for byte: toLocalFile would decode such a name into the name of a look-alike file.
+std::optional<std::string> DroppedFile(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return std::nullopt;
   const QList<QUrl> urls = data->urls();
   if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
-  QString path = urls.front().toLocalFile();
-  if (path.isEmpty()) return std::nullopt;
+  const QUrl& url = urls.front();
+  if (!url.host().isEmpty() && url.host() != QStringLiteral("localhost")) return std::nullopt;
+  const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
+  std::string path = QByteArray::fromPercentEncoding(encoded).toStdString();
+  if (path.empty()) return std::nullopt;
   return path;
 }
 
@@ -334,15 +339,15 @@ void Form1::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void Form1::dropEvent(QDropEvent* event) {
-  const std::optional<QString> path = DroppedFile(event->mimeData());
+  std::optional<std::string> path = DroppedFile(event->mimeData());
   if (!path) return;
   event->acceptProposedAction();
   QWidget* output = Control("tOutput");
   const QPoint at = output->mapFrom(this, event->position().toPoint());
   if (output->rect().contains(at)) {
-    logic_.TakeOutput(ToBytes(OptionFor(&ControlValues::tOutput), *path));
+    logic_.TakeOutput(std::move(*path));
   } else {
-    logic_.TakeInput(ToBytes(OptionFor(&ControlValues::tInput), *path));
+    logic_.TakeInput(std::move(*path));
   }
   ShowValues();
 }

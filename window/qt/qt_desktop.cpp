@@ -12,6 +12,10 @@
 #include <QSpacerItem>
 #include <QUrl>
 
+#include <filesystem>
+#include <string>
+#include <system_error>
+
 #include "engine/message_text.h"
 
 namespace snipforge {
@@ -20,6 +24,17 @@ namespace {
 // Room, in pixels, that a window manager's title bar takes beside the title: the window's icon
 // and up to four buttons.
 constexpr int kTitleBarRoom = 160;
+
+// Where a path's stray bytes go among UTF-16's lone surrogates: 0x80 to 0xFF.
+constexpr char16_t kStrayByte = 0xDC00;
+
+// The absolute form of a path given as bytes, from the working folder.
+std::string AbsolutePath(const std::string& path) {
+  if (path.starts_with('/')) return path;
+  std::error_code error;
+  const std::string folder = std::filesystem::current_path(error).native();
+  return error ? path : folder + '/' + path;
+}
 
 
 // Qt sizes a message box by its text and by its title in a small font with little room for the
@@ -37,6 +52,42 @@ void FitTitle(QMessageBox& box) {
 }
 
 }  // namespace
+
+QString FromPath(std::string_view path) {
+  QString text;
+  text.reserve(static_cast<qsizetype>(path.size()));
+  while (!path.empty()) {
+    std::size_t valid = 0;  // bytes of whole UTF-8 characters from the start
+    while (valid < path.size()) {
+      const std::size_t length = Utf8CharacterLength(path.substr(valid));
+      if (length == 0) break;
+      valid += length;
+    }
+    text += QString::fromUtf8(path.data(), static_cast<qsizetype>(valid));
+    path.remove_prefix(valid);
+    if (!path.empty()) {
+      text += QChar(static_cast<char16_t>(kStrayByte + static_cast<unsigned char>(path.front())));
+      path.remove_prefix(1);
+    }
+  }
+  return text;
+}
+
+std::string ToPath(const QString& path) {
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(path.size()));
+  qsizetype start = 0;  // of the characters not yet added
+  for (qsizetype i = 0; i < path.size(); ++i) {
+    const char16_t unit = path[i].unicode();
+    const bool afterHigh = i > 0 && path[i - 1].isHighSurrogate();
+    if (unit < kStrayByte + 0x80 || unit > kStrayByte + 0xFF || afterHigh) continue;
+    bytes += QStringView(path).mid(start, i - start).toUtf8().toStdString();
+    bytes += static_cast<char>(unit - kStrayByte);
+    start = i + 1;
+  }
+  bytes += QStringView(path).mid(start).toUtf8().toStdString();
+  return bytes;
+}
 
 bool MayWriteFile(const QString& path) {
   const QFileInfo file(path);
@@ -82,11 +133,19 @@ std::optional<std::string> QtDesktop::ChooseFile(const FileDialog& request, Purp
       return std::nullopt;
     }
     const QString path = dialog.selectedFiles().constFirst();
-    if (purpose == Purpose::kOpen) return ToPath(path);
     const QFileInfo file(path);
     const std::string shown = EscapeControlCharacters(ToPath(file.fileName()));
     folder = file.absolutePath();
     name.clear();
+    // The dialog hands over names as Qt decodes them, a byte that is not UTF-8 as U+FFFD: the
+    // name of another file, which a second account may have made to look the same.
+    if (path.contains(QChar::ReplacementCharacter)) {
+      ShowMessage(shown +
+                  ": the file dialog cannot tell this name from a look-alike (it holds bytes "
+                  "that are not UTF-8, or U+FFFD). Rename the file, or drop it onto the window.");
+      continue;
+    }
+    if (purpose == Purpose::kOpen) return ToPath(path);
     if (!MayWriteFile(path)) {
       ShowMessage(shown + " cannot be written. Choose another file.");
     } else if (!file.exists() || Ask(shown + " exists. Replace it?")) {
@@ -125,7 +184,9 @@ void QtDesktop::ShowAbout(const std::string& text) {
 }
 
 void QtDesktop::OpenFolder(const std::string& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(FromPath(path)).absoluteFilePath()));
+  // Made from the bytes, so that a folder whose name is not UTF-8 is the folder shown.
+  const QByteArray encoded = QByteArray::fromStdString(AbsolutePath(path)).toPercentEncoding("/");
+  QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded, QUrl::StrictMode));
 }
 
 }  // namespace snipforge

@@ -15,15 +15,15 @@
 
 namespace snipforge {
 
-// Text between the program's bytes and Qt's: UTF-8 for texts, the file system's encoding for
-// paths.
+// Text between the program's bytes and Qt's: UTF-8 for texts and for paths. A path's byte that
+// is not part of a UTF-8 character becomes a lone surrogate (U+DC80 to U+DCFF, which no UTF-8
+// text holds) and turns back into that byte, so that a name survives a text box as the bytes it
+// is: Qt's own conversion would make "ann\xff.txt" the look-alike "ann\uFFFD.txt", another file.
 inline QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-inline QString FromPath(const std::string& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path));
-}
-inline std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+[[nodiscard]] QString FromPath(std::string_view path);
+[[nodiscard]] std::string ToPath(const QString& path);
 
 class QtDesktop final : public Desktop {
  public:

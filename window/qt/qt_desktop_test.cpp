@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -21,6 +23,8 @@
 #include <functional>
 #include <string>
 
+#include "window/qt/form1.h"
+#include "window/testing/fake_desktop.h"
 #include "window/testing/qt_test_support.h"
 
 namespace snipforge {
@@ -70,6 +74,24 @@ class ReadOnlyFile {
   bool denied_ = false;
 };
 
+TEST(PathTextTest, NamesPassThroughQtAsTheirBytes) {
+  std::string everyHighByte;
+  for (int byte = 0x80; byte <= 0xFF; ++byte) everyHighByte += static_cast<char>(byte);
+  const std::string paths[] = {"/clips/bad frames.txt",
+                               "/clips/\xc3\xa9t\xc3\xa9 \xf0\x9f\x8e\xac.txt",
+                               "/clips/ann\xff.txt",
+                               "/clips/ann\xef\xbf\xbd.txt",
+                               "\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80\xe2\x82",
+                               everyHighByte};
+  for (const std::string& path : paths) {
+    EXPECT_EQ(ToPath(FromPath(path)), path) << path;
+  }
+  // A name that is not UTF-8 is not its look-alike, and typed text is UTF-8.
+  EXPECT_NE(FromPath("ann\xff.txt"), FromPath("ann\xef\xbf\xbd.txt"));
+  EXPECT_EQ(FromPath("\xc3\xa9t\xc3\xa9"), QStringLiteral("\u00e9t\u00e9"));
+  EXPECT_EQ(ToPath(QStringLiteral("\u00e9t\u00e9")), "\xc3\xa9t\xc3\xa9");
+}
+
 TEST(MayWriteFileTest, RefusesReadOnlyFilesAndFoldersThatAreMissing) {
   TempFolder dir;
   WriteFile(dir.File("old.avs"), "old");
@@ -107,6 +129,52 @@ TEST_F(QtDesktopTest, OpenDialogStartsInTheFoldersOfTheFilesAndGivesTheChoice) {
 
   WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
   EXPECT_EQ(desktop_.ChooseFileToOpen({{{"Text (*.txt)", "*.txt"}}, {}, {}}), std::nullopt);
+}
+
+// Ann's list "ann\xff.txt" beside "ann\uFFFD.txt", which another account made to look the same:
+// the window works on Ann's, whether it comes from the command line or a drop, and the dialog,
+// which cannot tell them apart, passes on neither.
+TEST_F(QtDesktopTest, ANameThatIsNotUtf8IsNeverTakenForItsLookAlike) {
+  // Paths in the test's folder, as bytes (In() would take the name as UTF-8).
+  const auto at = [folder = In("x")](const std::string& name) {
+    return folder.substr(0, folder.size() - 1) + name;
+  };
+  const std::string own = at("ann\xff.txt");
+  const std::string planted = at("ann\xef\xbf\xbd.txt");
+  WriteFile(FromPath(own), "5\n");
+  WriteFile(FromPath(planted), "7\n");
+  WriteFile(dir_.File("good.txt"), "1\n");
+
+  testing::FakeDesktop desktop;
+  Form1 window(desktop, std::nullopt, FromPath(own));
+  EXPECT_EQ(window.Values().tInput, own);
+  EXPECT_EQ(window.Values().tOutput, at("ann\xff.avs"));
+  QMimeData data;
+  data.setData(QStringLiteral("text/uri-list"),
+               "file://" + QByteArray::fromStdString(at("other\xfe.txt")).toPercentEncoding("/") +
+                   "\r\n");
+  window.show();
+  auto* label = window.findChild<QWidget*>(QStringLiteral("Label7"));
+  const QPointF point = label->mapTo(&window, label->rect().center());
+  QDragEnterEvent enter(point.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(&window, &enter);
+  QDropEvent dropped(point, Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(&window, &dropped);
+  EXPECT_EQ(window.Values().tInput, at("other\xfe.txt"));
+
+  QString refusal;
+  WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+    ChooseFile(dialog, FromPath(planted));  // as the dialog lists either of them
+    WhenShown<QMessageBox>([&](QMessageBox* box) {
+      refusal = box->text();
+      box->accept();
+      WhenShown<QFileDialog>([&](QFileDialog* again) { ChooseFile(again, dir_.File("good.txt")); });
+    });
+  });
+  EXPECT_EQ(desktop_.ChooseFileToOpen({{{"Text (*.txt)", "*.txt"}}, In(""), {}}), In("good.txt"));
+  EXPECT_EQ(refusal, QStringLiteral("ann\uFFFD.txt: the file dialog cannot tell this name from a "
+                                    "look-alike (it holds bytes that are not UTF-8, or U+FFFD). "
+                                    "Rename the file, or drop it onto the window."));
 }
 
 TEST_F(QtDesktopTest, SaveDialogShowsTheNameAsksBeforeAnExistingFileAndRefusesAReadOnlyOne) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/file_system.h"
 #include "settings/settings_store.h"
 #include "window/win32/form1.h"
 #include "window/win32/win32_desktop.h"
@@ -20,7 +21,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
       const DWORD length = GetFullPathNameW(arguments[1], static_cast<DWORD>(full.size()),
                                             full.data(), nullptr);
       full.resize(length > 0 && length < full.size() ? length : 0);
-      input = snipforge::Utf8(full.empty() ? std::wstring(arguments[1]) : full);
+      // A batch file's %~s1 gives the short name (MYLIST~1.TXT): the long one is shown.
+      input = snipforge::LongPathName(
+          snipforge::Utf8(full.empty() ? std::wstring(arguments[1]) : full));
     }
     LocalFree(arguments);
   }
