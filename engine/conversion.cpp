@@ -272,12 +272,6 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
 
 RunOutcome RunConversion(const ControlValues& controls) { return RunConversion(controls, {}); }
 
-RunOutcome RunConversion(const ControlValues& controls, RunControl& control) {
-  RunOptions run;
-  run.control = &control;
-  return RunConversion(controls, run);
-}
-
 RunOutcome RunConversion(const ControlValues& controls, const RunOptions& run) {
   // Running out of memory (a huge line, a list beyond this machine) or a failing system call
   // ends the run like any other failure; the script stream removes its temporary file.

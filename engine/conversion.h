@@ -98,7 +98,6 @@ struct RunOptions {
 // stands there but the list itself. A failed run leaves every existing file as it was.
 [[nodiscard]] RunOutcome RunConversion(const ControlValues& controls);
 [[nodiscard]] RunOutcome RunConversion(const ControlValues& controls, const RunOptions& run);
-[[nodiscard]] RunOutcome RunConversion(const ControlValues& controls, RunControl& control);
 
 // The refusal that a run with these values would give for some list, before any list is read:
 // values that are no numbers, out of range or negative where the script needs them, nothing

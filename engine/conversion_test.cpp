@@ -181,7 +181,7 @@ TEST_F(RunConversionTest, SummarySaysWhatWasWritten) {
   controls.chOutputBadFrames = 1;
   controls.tAppendBeforeGood = "Good=";
   RunControl control;
-  const RunOutcome outcome = RunConversion(controls, control);
+  const RunOutcome outcome = RunConversion(controls, {.control = &control});
   ASSERT_TRUE(outcome.ok) << outcome.message;
   // The progress it reported ends at both passes over the list and both walks over its two runs.
   EXPECT_EQ(control.bytesRead, 2 * control.inputSize);
@@ -200,7 +200,8 @@ TEST_F(RunConversionTest, ACancelledRunKeepsTheOldScriptAndLeavesNothing) {
   WriteFile(controls.tOutput, "old script");
   RunControl control;
   control.cancel = true;
-  EXPECT_EQ(RunConversion(controls, control).message, "cancelled; nothing was written");
+  EXPECT_EQ(RunConversion(controls, {.control = &control}).message,
+            "cancelled; nothing was written");
   EXPECT_EQ(Output(), "old script");
   EXPECT_FALSE(control.committing);
   EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"frames.txt", "out.avs"}));
