@@ -89,6 +89,7 @@ std::int64_t WriteBadParts(const FrameList& list, const BadPartNumbers& numbers,
   std::int32_t partStart = 0;
   bool split = true;
   for (std::int32_t r = 1; r <= n; ++r) {
+    if (script.cancelled()) break;  // nothing of it will be written
     script.CountEntry();
     if (split) partStart = list[r];
     split = r == n || gapSplits(list[r], list[r + 1]);

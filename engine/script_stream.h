@@ -34,6 +34,8 @@ class ScriptStream {
   void WriteTo(NativeHandle handle, std::string name);
   // Counts the bytes written into `control`, and stops writing once it asks to cancel.
   void ReportTo(RunControl* control) { control_ = control; }
+  // True once the run has been asked to cancel: a writer need not make the rest of its text.
+  [[nodiscard]] bool cancelled() const { return control_ != nullptr && control_->cancel; }
   // A writer has passed one more entry of the list; reported with the next block written.
   void CountEntry() { ++entries_; }
   // Appends the text unchanged.
