@@ -61,6 +61,7 @@ struct RunSummary {
   std::int64_t framesCut = 0;  // frames 0 to T-1 that no trim of the good part keeps
   bool review = false;
   std::int64_t badParts = 0;
+  std::string warning;  // lines of the list that looked like frames but were read as text; empty for none
 };
 
 struct RunOutcome {

@@ -8,8 +8,10 @@
 #include <QGridLayout>
 #include <QIcon>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "engine/message_text.h"
@@ -20,6 +22,9 @@ namespace {
 // Room, in pixels, that a window manager's title bar takes beside the title: the window's icon
 // and up to four buttons.
 constexpr int kTitleBarRoom = 160;
+
+// How long, in milliseconds, xdg-open may take to say whether a program showed a folder.
+constexpr int kOpenerWait = 1500;
 
 
 // Qt sizes a message box by its text and by its title in a small font with little room for the
@@ -89,7 +94,7 @@ std::optional<std::string> QtDesktop::ChooseFile(const FileDialog& request, Purp
     name.clear();
     if (!MayWriteFile(path)) {
       ShowMessage(shown + " cannot be written. Choose another file.");
-    } else if (!file.exists() || Ask(shown + " exists. Replace it?")) {
+    } else {
       return ToPath(path);
     }
   }
@@ -124,8 +129,26 @@ void QtDesktop::ShowAbout(const std::string& text) {
   box.exec();
 }
 
-void QtDesktop::OpenFolder(const std::string& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(FromPath(path)).absoluteFilePath()));
+bool QtDesktop::OpenFolder(const std::string& path) {
+  const QString folder = QFileInfo(FromPath(path)).absoluteFilePath();
+  const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  if (opener.isEmpty()) return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+  // Qt would start xdg-open and call that success. xdg-open ends at once with an error when no
+  // program is set up for folders; one still running after a moment is showing the folder, and
+  // is left to run.
+  auto* process = new QProcess;
+  process->start(opener, {folder});
+  if (!process->waitForStarted()) {
+    delete process;
+    return false;
+  }
+  if (!process->waitForFinished(kOpenerWait)) {
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    return true;
+  }
+  const bool opened = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+  delete process;
+  return opened;
 }
 
 }  // namespace snipforge
