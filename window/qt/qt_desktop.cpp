@@ -14,6 +14,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <unistd.h>
+
 #include "engine/message_text.h"
 
 namespace snipforge {
@@ -131,8 +133,13 @@ void QtDesktop::ShowAbout(const std::string& text) {
 
 bool QtDesktop::OpenFolder(const std::string& path) {
   const QString folder = QFileInfo(FromPath(path)).absoluteFilePath();
-  const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-  if (opener.isEmpty()) return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+  // Root's window starts no program that a folder in its PATH another user may write could
+  // hold: only the system's xdg-open, and no other opener.
+  const bool root = ::geteuid() == 0;
+  const QString opener = QStandardPaths::findExecutable(
+      QStringLiteral("xdg-open"),
+      root ? QStringList{QStringLiteral("/usr/bin"), QStringLiteral("/bin")} : QStringList{});
+  if (opener.isEmpty()) return !root && QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
   // Qt would start xdg-open and call that success. xdg-open ends at once with an error when no
   // program is set up for folders; one still running after a moment is showing the folder, and
   // is left to run.
