@@ -100,6 +100,26 @@ void BM_WriteBadParts(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteBadParts)->Arg(20'000)->Arg(200'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
+// How long the review writer goes on once Cancel has been pressed, for a list of millions of
+// bad parts: the whole review's text, or nothing once it looks at the request.
+void BM_CancelledReview(benchmark::State& state) {
+  const FrameList list = ToList(ShuffledFrames(static_cast<std::int32_t>(state.range(0))));
+  const std::string path = TempPath("cancelled.avs");
+  const auto numbers = CheckBadPart(list, Options("0")).value();
+  for (auto _ : state) {
+    RunControl control;
+    ScriptStream script;
+    ResolvedPath target;
+    if (target.Resolve(path) || script.Create(std::move(target), {}, "cancelled.avs")) std::abort();
+    script.ReportTo(&control);
+    control.cancel = true;  // pressed as the review begins
+    benchmark::DoNotOptimize(WriteBadParts(list, numbers, script));
+    if (script.Close().ok()) std::abort();
+  }
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_CancelledReview)->Arg(4'000'000)->Unit(benchmark::kMillisecond);
+
 void BM_RunConversion(benchmark::State& state) {
   const std::string input = TempPath("frames.txt");
   if (!bench::WriteFrameList(input, ShuffledFrames(static_cast<std::int32_t>(state.range(0))))) {

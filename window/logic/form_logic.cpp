@@ -1,11 +1,14 @@
 #include "window/logic/form_logic.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "engine/message_text.h"
 #include "engine/number_text.h"
 #include "engine/output_path.h"
+#include "window/logic/controls.h"
 
 #ifndef _WIN32
 #include "platform/environment.h"
@@ -14,7 +17,7 @@
 namespace snipforge {
 namespace {
 
-constexpr auto kProgressDelay = std::chrono::milliseconds(500);
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
 
 const FileFilter kAllFiles = {"all (*.*)", "*"};
 
@@ -24,10 +27,11 @@ const Option& kScriptFor = OptionFor(&ControlValues::cboScriptFor);
 const Option& kReview = OptionFor(&ControlValues::chOutputBadFrames);
 const Option& kExactEnd = OptionFor(&ControlValues::chExactEnd);
 
-// The script's path that goes with the list for the chosen frame server.
-// The script's path that goes with the list for the chosen frame server; a short name (Windows'
-// MYLIST~1.TXT) is taken by its long name first, so that it derives no other script's short name.
+// The script's path that goes with the list for the chosen frame server, none for no list; a
+// short name (Windows' MYLIST~1.TXT) is taken by its long name first, so that it derives no
+// other script's short name.
 std::string DerivedOutput(const ControlValues& values) {
+  if (values.tInput.empty()) return {};
   return DeriveOutputPath(LongPathName(values.tInput), ScriptExtension(ScriptTargetOf(values)));
 }
 
@@ -55,6 +59,22 @@ std::string ExistingFolderOf(const std::string& path) {
 // so that a name cannot start a line of its own in a message or the status line.
 std::string Shown(const std::string& path) {
   return EscapeControlCharacters(FileNameForMessage(path));
+}
+
+// True when something stands at the path, a file, a folder or a link, or the path cannot be
+// looked at: the user is asked before the Save dialog's choice takes its place.
+bool SomethingAt(const std::string& path) {
+  std::error_code error;
+  std::filesystem::file_status status;
+  try {
+    status = std::filesystem::symlink_status(
+        std::filesystem::path(std::u8string(path.begin(), path.end())), error);
+  } catch (const std::exception&) {  // a name that is not UTF-8 on Windows
+    return true;
+  }
+  if (status.type() == std::filesystem::file_type::not_found) return false;
+  return !error || (error != std::errc::no_such_file_or_directory &&
+                    error != std::errc::not_a_directory);
 }
 
 std::string Count(std::int64_t count, std::string_view one, std::string_view many) {
@@ -86,28 +106,58 @@ FormLogic::FormLogic(Desktop& desktop, std::optional<StoreLocations> stores)
 
 FormLogic::~FormLogic() { Close(); }
 
-void FormLogic::SetText(const Option& option, std::string text) {
+std::size_t FormLogic::FirstFocus() { return ControlIndex("tInput"); }
+
+void FormLogic::Opened() {
+  opened_ = true;
+  Show();
+  desktop_.Focus(FirstFocus());
+}
+
+void FormLogic::Show() {
+  if (!opened_ || closed_ || showing_) return;
+  showing_ = true;
+  desktop_.ShowValues();
+  showing_ = false;
+}
+
+void FormLogic::PutValue(const Option& option, std::string text) {
   if (option.text == nullptr) return;
   values_.*option.text = std::move(text);
   if (&option == &kInput) values_.tOutput = DerivedOutput(values_);
 }
 
+void FormLogic::SetText(const Option& option, std::string text) {
+  // The view showing the values reports them back as edits.
+  if (showing_) return;
+  PutValue(option, std::move(text));
+  Show();
+}
+
 void FormLogic::SetCheck(const Option& option, int value) {
-  if (option.check != nullptr && value >= 0 && value <= 2) values_.*option.check = value;
+  if (showing_ || option.check == nullptr || value < 0 || value > 2) return;
+  values_.*option.check = value;
+  Show();
 }
 
 void FormLogic::ToggleCheck(const Option& option) {
-  if (option.check != nullptr) values_.*option.check = values_.*option.check == 1 ? 0 : 1;
+  if (showing_ || option.check == nullptr || busy() || !SettleNumbers()) {
+    Show();  // the box shows the value it holds again
+    return;
+  }
+  values_.*option.check = values_.*option.check == 1 ? 0 : 1;
+  Show();
 }
 
 void FormLogic::SetChoice(const Option& option, int index) {
-  if (option.choice == nullptr || index < 0 ||
+  if (showing_ || option.choice == nullptr || index < 0 ||
       static_cast<std::size_t>(index) >= option.choices.size()) {
     return;
   }
   const bool derived = values_.tOutput == DerivedOutput(values_);
   values_.*option.choice = index;
   if (&option == &kScriptFor && derived) values_.tOutput = DerivedOutput(values_);
+  Show();
 }
 
 std::string_view FormLogic::DisabledBecause(const Option& option) const {
@@ -118,11 +168,15 @@ std::string_view FormLogic::DisabledBecause(const Option& option) const {
 }
 
 void FormLogic::TakeInput(std::string path) {
-  if (!running()) SetText(kInput, std::move(path));
+  if (busy()) return;
+  PutValue(kInput, std::move(path));
+  Show();
 }
 
 void FormLogic::TakeOutput(std::string path) {
-  if (!running()) values_.tOutput = std::move(path);
+  if (busy()) return;
+  values_.tOutput = std::move(path);
+  Show();
 }
 
 bool FormLogic::CheckNumber(const Option& option) {
@@ -131,7 +185,61 @@ bool FormLogic::CheckNumber(const Option& option) {
   return false;
 }
 
+void FormLogic::FocusLeft(std::size_t control) {
+  if (returningFocus_ || control >= kControls.size()) return;
+  const Option* option = kControls[control].option;
+  if (option == nullptr || option->kind != OptionKind::kNumericText ||
+      kControls[control].kind != ControlKind::kTextBox) {
+    return;
+  }
+  // Checked once the focus has arrived where it was going, not in the middle of the move.
+  leftBoxes_.push_back(control);
+  desktop_.After(std::chrono::milliseconds(0), [this] { SettleNumbers(); });
+}
+
+bool FormLogic::SettleNumbers() {
+  while (!leftBoxes_.empty()) {
+    const std::size_t control = leftBoxes_.front();
+    leftBoxes_.erase(leftBoxes_.begin());
+    // The focus gone to another window, the message box among them, has not left the box.
+    if (closed_ || !desktop_.FocusedControl()) continue;
+    if (CheckNumber(*kControls[control].option)) continue;
+    leftBoxes_.clear();
+    // The control that had the focus meanwhile loses it now; that starts no check of its own.
+    returningFocus_ = true;
+    desktop_.Focus(control);
+    returningFocus_ = false;
+    return false;
+  }
+  return true;
+}
+
+bool FormLogic::KeyPressed(char letter) {
+  const std::size_t control = ControlForKey(letter);
+  if (control == kControls.size()) return false;
+  const ControlRow& row = kControls[control];
+  if (busy() || closed_ || (row.option != nullptr && !DisabledBecause(*row.option).empty()) ||
+      (row.name == "cOpenFolder" && !CanOpenFolder())) {
+    return true;  // a greyed-out control takes no key
+  }
+  desktop_.Focus(control);
+  if (row.kind == ControlKind::kButton) Pressed(control);
+  if (row.kind == ControlKind::kCheckBox) ToggleCheck(*row.option);
+  return true;
+}
+
+void FormLogic::Pressed(std::size_t control) {
+  if (control >= kControls.size()) return;
+  const std::string_view name = kControls[control].name;
+  if (name == "cOpen") OpenPressed();
+  if (name == "cSave") SavePressed();
+  if (name == "cAbout") AboutPressed();
+  if (name == "cOpenFolder") OpenFolderPressed();
+  if (name == "cStartConv") StartPressed();
+}
+
 void FormLogic::OpenPressed() {
+  if (busy() || !SettleNumbers()) return;
   const FileDialog dialog{{{"Text (*.txt)", "*.txt"}, kAllFiles},
                           ExistingFolderOf(ExpandHome(values_.tInput)),
                           {}};
@@ -141,25 +249,37 @@ void FormLogic::OpenPressed() {
 }
 
 void FormLogic::SavePressed() {
+  if (busy() || !SettleNumbers()) return;
   const std::string output = ExpandHome(values_.tOutput);
   const FileFilter scripts = ScriptTargetOf(values_) == ScriptTarget::kVapourSynth
                                 ? FileFilter{"VapourSynth (*.vpy)", "*.vpy"}
                                 : FileFilter{"Avisynth (*.avs)", "*.avs"};
-  const FileDialog dialog{{scripts, kAllFiles},
-                          ExistingFolderOf(output),
-                          std::string(LastNameOf(output))};
-  if (std::optional<std::string> path = desktop_.ChooseFileToSave(dialog)) {
-    values_.tOutput = std::move(*path);
-    savePicked_ = values_.tOutput;  // the dialog has asked before a file there is replaced
+  FileDialog dialog{{scripts, kAllFiles}, ExistingFolderOf(output),
+                    std::string(LastNameOf(output))};
+  while (std::optional<std::string> path = desktop_.ChooseFileToSave(dialog)) {
+    if (!SomethingAt(*path) || desktop_.Ask(Shown(*path) + " exists. Replace it?")) {
+      values_.tOutput = std::move(*path);
+      savePicked_ = values_.tOutput;  // the user has said the file there may be replaced
+      Show();
+      return;
+    }
+    // No: the dialog again, in the folder of the file left as it is.
+    dialog.folder = std::string(FolderOf(*path));
+    dialog.name.clear();
   }
 }
 
 void FormLogic::AboutPressed() {
+  if (!SettleNumbers()) return;
   desktop_.ShowAbout(std::string(kWindowTitle) + "\n\nMade by the Snipforge developers.");
 }
 
 void FormLogic::OpenFolderPressed() {
-  if (CanOpenFolder()) desktop_.OpenFolder(scriptFolder_);
+  if (!CanOpenFolder() || !SettleNumbers()) return;
+  if (!desktop_.OpenFolder(scriptFolder_)) {
+    desktop_.ShowMessage("cannot show the folder " + EscapeControlCharacters(scriptFolder_) +
+                         ": no file manager opened it");
+  }
 }
 
 ControlValues FormLogic::ValuesToRun() const {
@@ -174,11 +294,14 @@ ControlValues FormLogic::ValuesToRun() const {
 }
 
 void FormLogic::StartPressed() {
-  if (running()) return;
+  if (busy() || closed_ || !SettleNumbers()) return;
   // A file at the Output that this window did not write is replaced only when the user says so:
   // the run first may replace nothing, and asks when it meets a file.
   Run(!values_.tOutput.empty() && values_.tOutput == savePicked_ ? ReplacePolicy::Always()
                                                                  : ReplacePolicy::Never());
+  if (!opened_) return;
+  desktop_.ShowRun(RunProgress{.running = true});
+  desktop_.After(kPollInterval, [this] { Tick(); });
 }
 
 void FormLogic::Run(ReplacePolicy policy) {
@@ -203,17 +326,33 @@ void FormLogic::Run(ReplacePolicy policy) {
   });
 }
 
+void FormLogic::Tick() {
+  // A timer that fires while a question about the ended run is open finds it being finished.
+  if (finishing_ || closed_ || !running()) return;
+  const RunProgress progress = Poll();
+  if (closed_) return;
+  desktop_.ShowRun(progress);
+  if (progress.running) {
+    desktop_.After(kPollInterval, [this] { Tick(); });
+    return;
+  }
+  Show();
+  desktop_.Focus(ControlIndex("cStartConv"));
+}
+
 RunProgress FormLogic::Poll() {
   if (!running()) return {};
   if (done_) {
     worker_.join();
+    finishing_ = true;
     Finish(std::move(outcome_));
+    finishing_ = false;
     if (running()) return Poll();  // asked and started again
     return {};
   }
   RunProgress progress;
   progress.running = true;
-  progress.showDialog = std::chrono::steady_clock::now() - started_ >= kProgressDelay;
+  progress.showDialog = std::chrono::steady_clock::now() - started_ >= progressDelay;
   const std::uint64_t size = control_.inputSize;
   const std::uint64_t read = control_.bytesRead;
   // Reading is the first half: two passes over the list (copying its text out reads some more).
@@ -233,6 +372,10 @@ void FormLogic::Finish(RunOutcome outcome) {
   if (outcome.ok) {
     written_.push_back(outcome.summary.script);
     status_ = Written(runOutput_, outcome.summary);
+    // What the run read as text that looked like frames comes first, on a line of its own.
+    if (!outcome.summary.warning.empty()) {
+      status_ = EscapeControlCharacters(outcome.summary.warning) + '\n' + status_;
+    }
     const std::string_view folder = FolderNameOf(runOutput_);
     scriptFolder_ = folder.empty() ? "." : std::string(folder);
     return;
@@ -240,10 +383,14 @@ void FormLogic::Finish(RunOutcome outcome) {
   if (outcome.existing && runPolicy_.kind == ReplacePolicy::Kind::kNever) {
     const FileId existing = *outcome.existing;
     const std::string name = Shown(runOutput_);
-    if (std::find(written_.begin(), written_.end(), existing) != written_.end() ||
-        desktop_.Ask(name + " exists. Replace it?")) {
-      Run(ReplacePolicy::OnlyFile(existing));
-      return;
+    const bool ours = std::find(written_.begin(), written_.end(), existing) != written_.end();
+    if (!ours && opened_) desktop_.ShowRun(RunProgress{.running = true});  // the box goes first
+    if (ours || desktop_.Ask(name + " exists. Replace it?")) {
+      // A window closed while the question was open writes nothing more.
+      if (!closed_) {
+        Run(ReplacePolicy::OnlyFile(existing));
+        return;
+      }
     }
     status_ = "Nothing written: " + name + " exists and was left as it is";
     return;
@@ -263,18 +410,14 @@ void FormLogic::Load(const StoreLocations& stores) {
   // A store made now would be empty: the values loaded are the same either way.
   if (!loaded.ownStoreRead) CreateSettingsStore(stores);
   for (const StoredText& stored : loaded.texts) {
-    if (stored.option->check != nullptr) {
-      if (const std::optional<int> value = CheckBoxValue(stored.text)) {
-        SetCheck(*stored.option, *value);
-      }
-    } else if (stored.option->choice != nullptr) {
-      if (const std::optional<int> index = ChoiceIndex(*stored.option, stored.text)) {
-        SetChoice(*stored.option, *index);
-      }
+    if (stored.option->text != nullptr) {
+      PutValue(*stored.option, stored.text);  // tInput first, so that tOutput stays as stored
     } else {
-      SetText(*stored.option, stored.text);
+      // A value the control cannot hold keeps the start value.
+      static_cast<void>(SetOptionText(values_, *stored.option, stored.text));
     }
   }
+  Show();
 }
 
 Status FormLogic::Save(const StoreLocations& stores) const {
@@ -290,6 +433,8 @@ void FormLogic::Close() {
 
 void FormLogic::CloseWindow() {
   Close();
+  if (closed_) return;
+  closed_ = true;
   if (!stores_) return;
   if (const Status saved = Save(*stores_); !saved) desktop_.ShowMessage(saved.error());
 }

@@ -1,12 +1,14 @@
 // What the window does, apart from drawing it: the values of its option controls,
-// Output kept in step with Input, the check of the numeric boxes, the file dialogs, the question
-// before a file the window did not write is replaced, the conversion on a thread of its own with
-// progress and cancel, the status line, and loading and saving the values. Both views pass their
-// events in and show what it says; it calls no toolkit.
+// Output kept in step with Input, the check of the numeric boxes when the focus leaves them, the
+// Alt+letter keys, which control has the focus first, the file dialogs and the question before
+// an existing file is replaced, the conversion on a thread of its own polled with the desktop's
+// timer, with progress and cancel, the status line, and loading and saving the values. Both
+// views pass their events in and show what it says; it calls no toolkit.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,19 +26,10 @@ namespace snipforge {
 // The window's title.
 extern const std::string_view kWindowTitle;
 
-// How far a conversion has come, for the progress dialog.
-struct RunProgress {
-  bool running = false;
-  bool showDialog = false;  // the run has gone on for half a second: show progress with Cancel
-  int percent = 0;          // 0 to 100
-  std::string stage;        // "Reading frames.txt", "Writing clip.avs"
-  bool tooLateToCancel = false;  // the script is taking its name: Cancel can no longer stop it
-};
-
 class FormLogic {
  public:
   // With stores, the stored values are put over the start values at once (Load), and closing
-  // the window saves them (CloseWindow).
+  // the window saves them (CloseWindow). Nothing is shown before Opened.
   explicit FormLogic(Desktop& desktop, std::optional<StoreLocations> stores = std::nullopt);
   // Cancels a conversion that is still running and waits for it.
   ~FormLogic();
@@ -45,7 +38,14 @@ class FormLogic {
 
   [[nodiscard]] const ControlValues& values() const { return values_; }
 
-  // A text box's text changed, by typing or from code; a new Input brings Output in step.
+  // The view has made its controls: the values are shown and the first control takes the
+  // focus.
+  void Opened();
+  // The control that has the focus when the window opens.
+  [[nodiscard]] static std::size_t FirstFocus();
+
+  // A text box's text changed, by typing or from code; a new Input brings Output in step (an
+  // empty Input gives an empty Output).
   void SetText(const Option& option, std::string text);
   // A check box's value from code (0, 1 or 2); other values change nothing.
   void SetCheck(const Option& option, int value);
@@ -65,25 +65,37 @@ class FormLogic {
   void TakeOutput(std::string path);
 
   // Leaving a numeric box: true when its text is a number; otherwise the message "ENTER a valid
-  // number" has been shown and the view puts the focus back into the box with its text selected.
+  // number" has been shown.
   bool CheckNumber(const Option& option);
+  // The focus has left the control for another control of the window (not for another window).
+  // A numeric box is checked once the focus has arrived, or before a click that left it does
+  // anything; a check that fails shows its message, cancels that click and puts the focus back
+  // into the box with its text selected.
+  void FocusLeft(std::size_t control);
+  // Alt and a letter: the control whose key it is takes the focus; a button is pressed and a
+  // check box clicked. False when the letter is no control's key.
+  bool KeyPressed(char letter);
 
+  // A button of the window, by its row in kControls.
+  void Pressed(std::size_t control);
   void OpenPressed();
   void SavePressed();
   void AboutPressed();
   void OpenFolderPressed();
-  // Starts a conversion on a thread of its own. The view disables the window until Poll says the
-  // run has ended, so that nothing typed meanwhile is applied later.
+  // Starts a conversion on a thread of its own and polls it with the desktop's timer until it
+  // ends; the window takes no input meanwhile, so that nothing typed is applied later. A run
+  // that has ended is finished there: the question before a file the window did not write is
+  // asked, and the status line is set.
   void StartPressed();
-  // Called on the window's thread while a run goes (from a timer or a posted event): the run's
-  // progress. A run that has ended is finished here: the question before a file the window did
-  // not write is asked, and the status line is set.
-  RunProgress Poll();
   // Asks the running conversion to stop; the old script stays as it was.
   void Cancel();
   [[nodiscard]] bool running() const { return worker_.joinable(); }
+  // True while a run goes or is being finished (its question may be open): the window takes no
+  // input.
+  [[nodiscard]] bool busy() const { return running() || finishing_; }
 
-  // What the last Start did: the status line.
+  // What the last Start did, for the status bar: the run's warning on a line of its own, if
+  // any, then what was written or why not.
   [[nodiscard]] const std::string& status() const { return status_; }
   // True once a script has been written, whose folder Open folder shows.
   [[nodiscard]] bool CanOpenFolder() const { return !scriptFolder_.empty(); }
@@ -96,17 +108,33 @@ class FormLogic {
   // Cancels a running conversion and waits for it to end.
   void Close();
   // The window closes: a running conversion stops, leaving the old script, and the values are
-  // saved in the stores, with a message when they could not be.
+  // saved in the stores, with a message when they could not be. Nothing is shown after it.
   void CloseWindow();
+
+  // How long a run goes before its progress box shows; tests shorten it.
+  std::chrono::milliseconds progressDelay{500};
 
  private:
   void Run(ReplacePolicy policy);
+  void Tick();
+  [[nodiscard]] RunProgress Poll();
   void Finish(RunOutcome outcome);
   [[nodiscard]] ControlValues ValuesToRun() const;
+  // Shows the values; the edits the view reports meanwhile are ignored.
+  void Show();
+  // Checks the numeric boxes the focus has left; false when one failed.
+  bool SettleNumbers();
+  void PutValue(const Option& option, std::string text);
 
   Desktop& desktop_;
   std::optional<StoreLocations> stores_;
   ControlValues values_;
+  bool opened_ = false;
+  bool closed_ = false;
+  bool showing_ = false;          // set while the view is given the values
+  bool returningFocus_ = false;   // set while a failed check puts the focus back
+  bool finishing_ = false;        // set while a run that has ended is finished
+  std::vector<std::size_t> leftBoxes_;  // numeric boxes left and not checked yet
   std::string savePicked_;           // the Output the user chose in the Save dialog
   std::vector<FileId> written_;      // the files this window has written
   std::string status_;

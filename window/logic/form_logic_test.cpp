@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/test_support.h"
+#include "window/logic/controls.h"
 #include "window/testing/fake_desktop.h"
 
 #ifndef _WIN32
@@ -28,13 +29,9 @@ const Option& kBefore = OptionFor(&ControlValues::tOffsetBefore);
 
 class FormLogicTest : public ::testing::Test {
  protected:
+  void SetUp() override { logic_.Opened(); }
   // Polls the run to its end, as the view's timer does.
-  void RunToTheEnd() {
-    while (logic_.running()) {
-      static_cast<void>(logic_.Poll());
-      std::this_thread::yield();
-    }
-  }
+  void RunToTheEnd() { desktop_.RunTasks(); }
   void Start() {
     logic_.StartPressed();
     RunToTheEnd();
@@ -64,10 +61,10 @@ TEST_F(FormLogicTest, OutputFollowsInputAfterEveryKey) {
   EXPECT_EQ(outputs, (std::vector<std::string>{"a.avs", "ab.avs", "ab.avs", "ab.avs", "ab.avs",
                                                "ab.avs"}));
   logic_.SetText(kInput, "");
-  EXPECT_EQ(logic_.values().tOutput, ".avs");
+  EXPECT_EQ(logic_.values().tOutput, "") << "no list, no script";
   logic_.SetText(kOutput, "mine.avs");
   logic_.TakeInput("");  // the same Input again still brings Output in step
-  EXPECT_EQ(logic_.values().tOutput, ".avs");
+  EXPECT_EQ(logic_.values().tOutput, "");
 }
 
 TEST_F(FormLogicTest, TheFrameServerChosenGivesTheExtensionAndGreysWhatItIgnores) {
@@ -152,12 +149,14 @@ TEST_F(FormLogicTest, AFileTheWindowDidNotWriteIsReplacedOnlyWhenTheUserSaysSo) 
   EXPECT_EQ(desktop_.questions.size(), 2u);
   EXPECT_EQ(ReadFile(dir_.File("frames.avs")), "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 12,0)\r\n");
 
-  // A file chosen in the Save dialog, which has asked already.
+  // A file chosen in the Save dialog is asked about there, once.
   WriteFile(dir_.File("picked.avs"), "hand-written");
   desktop_.answers = {dir_.File("picked.avs")};
+  desktop_.replies = {true};
   logic_.SavePressed();
   Start();
-  EXPECT_EQ(desktop_.questions.size(), 2u);
+  EXPECT_EQ(desktop_.questions.size(), 3u);
+  EXPECT_EQ(desktop_.questions.back(), "picked.avs exists. Replace it?");
   EXPECT_EQ(ReadFile(dir_.File("picked.avs")), "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 12,0)\r\n");
   EXPECT_TRUE(desktop_.messages.empty());
 }
@@ -174,6 +173,13 @@ TEST_F(FormLogicTest, TheStatusLineSaysWhatTheLastStartDid) {
             "Wrote frames.avs: good part in 2 trims, 2 frames cut; review of 1 bad part");
   logic_.OpenFolderPressed();
   EXPECT_EQ(desktop_.folders, std::vector<std::string>{dir_.path().string()});
+  EXPECT_TRUE(desktop_.messages.empty());
+  desktop_.fileManager = false;
+  logic_.OpenFolderPressed();
+  EXPECT_EQ(desktop_.messages, std::vector<std::string>{"cannot show the folder " +
+                                                        dir_.path().string() +
+                                                        ": no file manager opened it"});
+  desktop_.messages.clear();
 
   logic_.TakeInput(dir_.File("missing.txt"));
   Start();
@@ -211,7 +217,7 @@ TEST_F(FormLogicTest, ACancelledRunKeepsTheOldScriptAndLeavesNothing) {
   EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"frames.avs", "frames.txt"}));
 }
 
-TEST_F(FormLogicTest, ValuesComeBackFromTheStoreAndTOutputAfterTInput) {
+TEST_F(FormLogicTest, ValuesComeBackFromTheStoreAndShowingThemChangesNone) {
   const StoreLocations stores{{dir_.File("machine/settings.ini"), StoreOwner::kMachine},
                               {dir_.File("user/settings.ini"), StoreOwner::kUser},
                               false};
@@ -221,9 +227,139 @@ TEST_F(FormLogicTest, ValuesComeBackFromTheStoreAndTOutputAfterTInput) {
   logic_.SetCheck(OptionFor(&ControlValues::chIncText), 2);
   logic_.SetChoice(OptionFor(&ControlValues::cboListFormat), 1);
   ASSERT_TRUE(logic_.Save(stores).ok());
-  FormLogic loaded(desktop_);
-  loaded.Load(stores);
+  FakeDesktop view;
+  FormLogic loaded(view, stores);
+  // A view's boxes report each text they are given as an edit, Input's before Output's.
+  view.whileShowing = [&] {
+    for (const Option& option : kOptions) {
+      if (option.text != nullptr) loaded.SetText(option, loaded.values().*option.text);
+    }
+  };
+  loaded.Opened();
   EXPECT_EQ(loaded.values(), logic_.values());
+  EXPECT_EQ(view.shown, 1);
+}
+
+TEST_F(FormLogicTest, TheFirstFocusIsInputAndAfterARunStart) {
+  EXPECT_EQ(desktop_.focused, std::vector<std::size_t>{FindControl("tInput")});
+  UseFiles();
+  Start();
+  EXPECT_EQ(desktop_.focused.back(), FindControl("cStartConv"));
+}
+
+TEST_F(FormLogicTest, LeavingANumericBoxChecksItOnceTheFocusHasArrived) {
+  const std::size_t before = ControlOf(kBefore);
+  const std::size_t after = ControlOf(OptionFor(&ControlValues::tOffsetAfter));
+  desktop_.focusLeaves = [this](std::size_t control) { logic_.FocusLeft(control); };
+  logic_.SetText(kBefore, "x");
+  logic_.SetText(OptionFor(&ControlValues::tOffsetAfter), "y");
+
+  // Tab from one bad box to the other: the focus comes back to the first, and the second, left
+  // by that, is not checked.
+  desktop_.Focus(before);
+  desktop_.Focus(after);
+  EXPECT_TRUE(desktop_.messages.empty()) << "not in the middle of the move";
+  desktop_.RunTasks();
+  EXPECT_EQ(desktop_.messages, std::vector<std::string>{"ENTER a valid number"});
+  EXPECT_EQ(desktop_.focus, before);
+
+  // A click that leaves a bad box is cancelled, whatever it clicks.
+  for (const char* control : {"cAbout", "cStartConv", "chIncText"}) {
+    desktop_.messages.clear();
+    desktop_.Focus(FindControl(control));
+    if (kControls[FindControl(control)].kind == ControlKind::kCheckBox) {
+      logic_.ToggleCheck(OptionFor(&ControlValues::chIncText));
+    } else {
+      logic_.Pressed(FindControl(control));
+    }
+    EXPECT_EQ(desktop_.messages.size(), 1u) << control;
+    EXPECT_EQ(desktop_.focus, before) << control;
+  }
+  EXPECT_TRUE(desktop_.abouts.empty());
+  EXPECT_FALSE(logic_.running());
+  EXPECT_EQ(logic_.values().chIncText, 0);
+
+  // The focus gone to another window does not leave the box; a number passes.
+  desktop_.messages.clear();
+  desktop_.focus.reset();
+  logic_.FocusLeft(before);
+  desktop_.RunTasks();
+  EXPECT_TRUE(desktop_.messages.empty());
+  logic_.SetText(kBefore, " 2 ");
+  desktop_.Focus(before);
+  desktop_.Focus(FindControl("cAbout"));
+  logic_.Pressed(FindControl("cAbout"));
+  EXPECT_TRUE(desktop_.messages.empty());
+  EXPECT_EQ(desktop_.abouts.size(), 1u);
+}
+
+TEST_F(FormLogicTest, NothingComesInWhileTheQuestionAboutAnEndedRunIsOpen) {
+  UseFiles();
+  WriteFile(dir_.File("frames.avs"), "hand-written");
+  desktop_.replies = {true};
+  desktop_.whileAsking = [this] {
+    desktop_.RunTasks();  // the timer fires meanwhile
+    logic_.StartPressed();
+    static_cast<void>(logic_.KeyPressed('s'));
+    logic_.TakeInput(dir_.File("other.txt"));
+  };
+  Start();
+  EXPECT_EQ(desktop_.questions.size(), 1u);
+  EXPECT_EQ(ReadFile(dir_.File("frames.avs")), kScript);
+  EXPECT_EQ(logic_.values().tInput, dir_.File("frames.txt"));
+  EXPECT_FALSE(logic_.busy());
+  ASSERT_GE(desktop_.runs.size(), 2u);
+  EXPECT_TRUE(desktop_.runs.front().running);
+  EXPECT_FALSE(desktop_.runs.back().running);
+
+  // A window closed while the question is open writes nothing, whatever the answer.
+  logic_.SetText(kOutput, dir_.File("mine.avs"));
+  WriteFile(dir_.File("mine.avs"), "hand-written");
+  desktop_.replies = {true};
+  desktop_.whileAsking = [this] { logic_.CloseWindow(); };
+  Start();
+  EXPECT_EQ(desktop_.questions.size(), 2u);
+  EXPECT_EQ(ReadFile(dir_.File("mine.avs")), "hand-written");
+  EXPECT_FALSE(logic_.running());
+}
+
+TEST_F(FormLogicTest, TheSaveDialogsChoiceOfAnExistingFileIsAskedAbout) {
+  WriteFile(dir_.File("old.avs"), "hand-written");
+  desktop_.answers = {dir_.File("old.avs"), dir_.File("old.avs"), dir_.File("new.avs")};
+  desktop_.replies = {false, true};
+  logic_.SavePressed();  // No, then the dialog again, then Yes
+  EXPECT_EQ(desktop_.questions, (std::vector<std::string>{"old.avs exists. Replace it?",
+                                                          "old.avs exists. Replace it?"}));
+  ASSERT_EQ(desktop_.saved.size(), 2u);
+  EXPECT_EQ(desktop_.saved[1].folder, dir_.File(""));
+  EXPECT_EQ(desktop_.saved[1].name, "");
+  EXPECT_EQ(logic_.values().tOutput, dir_.File("old.avs"));
+  logic_.SavePressed();  // a new file: no question
+  EXPECT_EQ(desktop_.questions.size(), 2u);
+  EXPECT_EQ(logic_.values().tOutput, dir_.File("new.avs"));
+}
+
+TEST_F(FormLogicTest, AltAndALetterGoesToTheControlTheTableNames) {
+  const struct {
+    char letter;
+    const char* control;
+  } moves[] = {{'m', "tMinLength"}, {'U', "tOffsetBefore"}, {'r', "tOffsetAfter"},
+               {'c', "cboScriptFor"}, {'v', "tAppendBeforeGood"}, {'i', "tInput"}};
+  for (const auto& move : moves) {
+    EXPECT_TRUE(logic_.KeyPressed(move.letter)) << move.letter;
+    EXPECT_EQ(desktop_.focus, FindControl(move.control)) << move.letter;
+  }
+  EXPECT_FALSE(logic_.KeyPressed('j')) << "no control's key";
+  // A check box is clicked and a button pressed.
+  EXPECT_TRUE(logic_.KeyPressed('b'));
+  EXPECT_EQ(logic_.values().chOutputBadFrames, 1);
+  EXPECT_TRUE(logic_.KeyPressed('a'));
+  EXPECT_EQ(desktop_.abouts.size(), 1u);
+  // A greyed-out control takes none.
+  logic_.SetChoice(OptionFor(&ControlValues::cboScriptFor), 1);
+  EXPECT_TRUE(logic_.KeyPressed('x'));
+  EXPECT_EQ(desktop_.focus, FindControl("cAbout"));
+  EXPECT_EQ(logic_.values().chExactEnd, 0);
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ PixelRect Scaled(const ControlRow& control, double pixelsPerTwip) {
 // the blank run taking the room of the box, a line holding the box as high as the box, the
 // lines centred in the label. Nothing when it does not fit.
 std::optional<std::vector<PlacedWord>> LayOutGap(const TextMeasure& metrics,
-                                                 std::string_view sentence, PixelRect label,
-                                                 PixelRect& box) {
+                                                 std::string_view sentence, std::size_t key,
+                                                 PixelRect label, PixelRect& box) {
   const BlankRun run = FindBlankRun(sentence);
   std::vector<std::string_view> tokens = Words(sentence.substr(0, run.first));
   const std::size_t boxToken = tokens.size();
@@ -86,7 +86,10 @@ std::optional<std::vector<PlacedWord>> LayOutGap(const TextMeasure& metrics,
         box.left = label.left + static_cast<int>(std::lround(lefts[i]));
         box.top = label.top + static_cast<int>(std::lround(top + (height - box.height) / 2));
       } else {
-        words.push_back({std::string(tokens[i]), lefts[i], textTop + metrics.ascent});
+        const auto start = static_cast<std::size_t>(tokens[i].data() - sentence.data());
+        const bool keyed = key >= start && key < start + tokens[i].size();
+        words.push_back({std::string(tokens[i]), lefts[i], textTop + metrics.ascent,
+                         keyed ? key - start : std::string::npos});
       }
     }
     top += height;
@@ -147,7 +150,7 @@ FormLayout LayOutAt(const TextMeasure& metrics, double dpi, double scale, bool& 
     const ControlRow& control = kControls[i];
     if (control.kind == ControlKind::kGapLabel) {
       std::optional<std::vector<PlacedWord>> words =
-          LayOutGap(metrics, CaptionOf(control), layout.rects[i],
+          LayOutGap(metrics, CaptionOf(control), KeyOffset(control), layout.rects[i],
                     layout.rects[FindControl(control.box)]);
       if (words) {
         layout.words[i] = std::move(*words);
@@ -160,6 +163,7 @@ FormLayout LayOutAt(const TextMeasure& metrics, double dpi, double scale, bool& 
   }
   layout.width = static_cast<int>(std::lround(kClientWidth * pixelsPerTwip));
   layout.height = static_cast<int>(std::lround(kClientHeight * pixelsPerTwip));
+  layout.statusBarHeight = static_cast<int>(std::lround(kStatusBarHeight * pixelsPerTwip));
   return layout;
 }
 

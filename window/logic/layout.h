@@ -43,13 +43,16 @@ struct PlacedWord {
   std::string text;
   double x = 0;
   double baseline = 0;
+  std::size_t key = std::string::npos;  // the place in `text` of the label's key letter
 };
 
 struct FormLayout {
   double scale = 1;  // pixels per twip, divided by those of the table's font at this DPI
-  int width = 0;     // the client area
-  int height = 0;
-  std::array<PixelRect, kControls.size()> rects{};  // in the client area
+  int width = 0;     // the area that scrolls, and the status bar below it
+  int height = 0;    // of the area that scrolls
+  int statusBarHeight = 0;
+  // In the area that scrolls, or in the status bar for the controls that stand there.
+  std::array<PixelRect, kControls.size()> rects{};
   std::array<std::vector<PlacedWord>, kControls.size()> words{};  // of each gap label
 };
 

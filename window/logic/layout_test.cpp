@@ -34,11 +34,17 @@ TEST(LayoutTest, TheTableFontGivesTheTwipsLayout) {
   const FormLayout layout = Layout(FixedFont(ReferenceEm(96), 4), 96);
   EXPECT_EQ(layout.scale, 1);
   EXPECT_EQ(layout.width, 315);
-  EXPECT_EQ(layout.height, 681);
+  EXPECT_EQ(layout.height, 648);
+  EXPECT_EQ(layout.statusBarHeight, 41);
   EXPECT_EQ(RectOf(layout, "tInput"), (PixelRect{8, 24, 185, 25}));
   EXPECT_EQ(RectOf(layout, "Frame1"), (PixelRect{8, 464, 305, 177}));
-  // The box of a gap sentence stands after "Cut" and a blank.
+  EXPECT_EQ(RectOf(layout, "lStatus"), (PixelRect{8, 4, 232, 33})) << "in the status bar";
+  // The box of a gap sentence stands after "Cut" and a blank, and the key of the sentence is
+  // underlined in the word that holds it.
   EXPECT_EQ(RectOf(layout, "tOffsetBefore").left, RectOf(layout, "Label9").left + 16);
+  for (const PlacedWord& word : layout.words[FindControl("Label10")]) {
+    EXPECT_EQ(word.key, word.text == "after" ? 4u : std::string::npos) << word.text;
+  }
 }
 
 TEST(LayoutTest, ALargerFontOrDpiMakesEverythingLargerInProportion) {

@@ -46,14 +46,18 @@ void CheckBox::paintEvent(QPaintEvent*) {
   QStyleOptionButton option;
   initStyleOption(&option);
   const QRect textRect = style()->subElementRect(QStyle::SE_CheckBoxContents, &option, this);
+  // The key's letter underlined, where the style shows keys.
+  const int flags = kTextFlags | Qt::TextShowMnemonic |
+                    (style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this)
+                         ? 0
+                         : Qt::TextHideMnemonic);
   option.rect = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
   painter.drawPrimitive(QStyle::PE_IndicatorCheckBox, option);
-  painter.drawItemText(textRect, kTextFlags, palette(), isEnabled(), text(),
-                       QPalette::WindowText);
+  painter.drawItemText(textRect, flags, palette(), isEnabled(), text(), QPalette::WindowText);
   if (hasFocus()) {
     QStyleOptionFocusRect focus;
     focus.initFrom(this);
-    focus.rect = painter.fontMetrics().boundingRect(textRect, kTextFlags, text());
+    focus.rect = painter.fontMetrics().boundingRect(textRect, flags, text());
     focus.rect.adjust(-1, 0, 1, 0);
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
   }

@@ -21,10 +21,12 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 #include "window/qt/check_box.h"
 #include "window/qt/gap_label.h"
@@ -33,8 +35,6 @@
 
 namespace snipforge {
 namespace {
-
-constexpr int kPollMilliseconds = 50;
 
 // An option's text as the window holds it: a path in the file system's encoding, other text in
 // UTF-8.
@@ -103,9 +103,9 @@ class QtTextMeasure final : public TextMeasure {
 
 }  // namespace
 
-Form1::Form1(Desktop& desktop, std::optional<StoreLocations> stores,
+Form1::Form1(DesktopDialogs& dialogs, std::optional<StoreLocations> stores,
              const std::optional<QString>& input, QWidget* parent)
-    : QWidget(parent, Qt::Window), desktop_(desktop), logic_(desktop, std::move(stores)) {
+    : QWidget(parent, Qt::Window), dialogs_(dialogs), logic_(*this, std::move(stores)) {
   setWindowTitle(FromUtf8(kWindowTitle));
   setWindowIcon(ProgramIcon());
   scroll_ = new QScrollArea(this);
@@ -115,31 +115,55 @@ Form1::Form1(Desktop& desktop, std::optional<StoreLocations> stores,
   content_ = new QWidget;
   content_->setObjectName(QStringLiteral("content"));
   scroll_->setWidget(content_);
+  // The status bar stays in sight below the area that scrolls, with a line between them.
+  statusLine_ = new QFrame(this);
+  statusLine_->setFrameShape(QFrame::HLine);
+  statusLine_->setFrameShadow(QFrame::Sunken);
+  statusBar_ = new QWidget(this);
+  statusBar_->setObjectName(QStringLiteral("statusBar"));
   auto* frame = new QVBoxLayout(this);
   frame->setContentsMargins(0, 0, 0, 0);
-  frame->addWidget(scroll_);
+  frame->setSpacing(0);
+  frame->addWidget(scroll_, 1);
+  frame->addWidget(statusLine_);
+  frame->addWidget(statusBar_);
   BuildControls();
 
   if (input) logic_.TakeInput(ToBytes(OptionFor(&ControlValues::tInput), *input));
-  ShowValues();
+  logic_.Opened();
   LayOut();
   content_->installEventFilter(this);
-  Control("tInput")->setFocus();
-  connect(&poll_, &QTimer::timeout, this, &Form1::PollRun);
+  statusBar_->installEventFilter(this);
+  // A control the keyboard moved to (Tab, Alt and a letter, a failed check) is scrolled into
+  // sight.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now != nullptr && content_->isAncestorOf(now)) scroll_->ensureWidgetVisible(now);
+  });
 
   // Files are dropped onto the window as a whole: the boxes would insert the file's URL as text.
   setAcceptDrops(true);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  // The controls go after the logic: no focus change of theirs reaches it.
+  disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 QWidget* Form1::Control(std::string_view name) const { return controls_[FindControl(name)]; }
+
+std::size_t Form1::RowOf(const QObject* control) const {
+  return static_cast<std::size_t>(std::find(controls_.begin(), controls_.end(), control) -
+                                  controls_.begin());
+}
 
 void Form1::BuildControls() {
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     const ControlRow& row = kControls[i];
-    QWidget* parent = row.group.empty() ? content_ : controls_[FindControl(row.group)];
-    const QString caption = FromUtf8(CaptionOf(row));
+    QWidget* parent = row.inStatusBar   ? statusBar_
+                      : row.group.empty() ? content_
+                                          : controls_[FindControl(row.group)];
+    // The caption with "&" before its key's letter, which the toolkit underlines.
+    const QString caption = FromUtf8(CaptionWithKey(row));
     QWidget* control = nullptr;
     switch (row.kind) {
       case ControlKind::kGroupBox:
@@ -152,6 +176,7 @@ void Form1::BuildControls() {
         label->setTextFormat(Qt::PlainText);  // never markup, whoever wrote the text
         label->setWordWrap(row.kind != ControlKind::kLabel);
         if (row.kind == ControlKind::kStatusLine) {
+          label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
           label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         }
         control = label;
@@ -164,10 +189,9 @@ void Form1::BuildControls() {
         const Option& option = *row.option;
         auto* box = new QLineEdit(parent);
         box->setAcceptDrops(false);
-        if (option.kind == OptionKind::kNumericText) box->installEventFilter(this);
+        box->installEventFilter(this);
         connect(box, &QLineEdit::textChanged, this, [this, &option](const QString& text) {
           logic_.SetText(option, ToBytes(option, text));
-          ShowValues();
         });
         control = box;
         break;
@@ -176,20 +200,16 @@ void Form1::BuildControls() {
         const Option& option = *row.option;
         auto* box = new QComboBox(parent);
         for (const Choice& choice : option.choices) box->addItem(FromUtf8(choice.caption));
-        connect(box, &QComboBox::currentIndexChanged, this, [this, &option](int index) {
-          logic_.SetChoice(option, index);
-          ShowValues();
-        });
+        connect(box, &QComboBox::currentIndexChanged, this,
+                [this, &option](int index) { logic_.SetChoice(option, index); });
         control = box;
         break;
       }
       case ControlKind::kCheckBox: {
         const Option& option = *row.option;
         auto* box = new CheckBox(caption, parent);
-        connect(box, &CheckBox::ToggleRequested, this, [this, &option] {
-          logic_.ToggleCheck(option);
-          ShowValues();
-        });
+        connect(box, &CheckBox::ToggleRequested, this,
+                [this, &option] { logic_.ToggleCheck(option); });
         control = box;
         break;
       }
@@ -202,6 +222,7 @@ void Form1::BuildControls() {
           button->setIcon(row.name == "cOpen" ? OpenIcon() : SaveIcon());
           button->setIconSize(QSize(16, 16));
         }
+        connect(button, &QPushButton::clicked, this, [this, i] { logic_.Pressed(i); });
         control = button;
         break;
       }
@@ -211,26 +232,15 @@ void Form1::BuildControls() {
     control->setToolTip(FromUtf8(ToolTip(row)));
     controls_[i] = control;
   }
-  // Each label is the buddy of its box, so that screen readers name the box.
+  // Each label is the buddy of its box, so that screen readers name the box and its key moves
+  // there.
   for (std::size_t i = 0; i < kControls.size(); ++i) {
-    const ControlRow& row = kControls[i];
-    if (auto* label = qobject_cast<QLabel*>(controls_[i]); label != nullptr && row.option) {
-      label->setBuddy(controls_[ControlOf(*row.option)]);
-    }
+    auto* label = qobject_cast<QLabel*>(controls_[i]);
+    if (label != nullptr && kControls[i].option != nullptr) label->setBuddy(controls_[KeyTarget(i)]);
   }
   for (std::size_t i = 1; i < kFocusOrder.size(); ++i) {
     setTabOrder(controls_[kFocusOrder[i - 1]], controls_[kFocusOrder[i]]);
   }
-  const auto press = [this](std::string_view name, void (FormLogic::*handler)()) {
-    connect(static_cast<QPushButton*>(Control(name)), &QPushButton::clicked, this,
-            [this, handler] { Press(handler); });
-  };
-  press("cOpen", &FormLogic::OpenPressed);
-  press("cSave", &FormLogic::SavePressed);
-  press("cAbout", &FormLogic::AboutPressed);
-  press("cOpenFolder", &FormLogic::OpenFolderPressed);
-  connect(static_cast<QPushButton*>(Control("cStartConv")), &QPushButton::clicked, this,
-          &Form1::StartConversion);
 }
 
 void Form1::LayOut() {
@@ -242,10 +252,12 @@ void Form1::LayOut() {
     if (auto* gap = qobject_cast<GapLabel*>(controls_[i])) gap->SetWords(layout_.words[i]);
   }
   content_->setMinimumSize(layout_.width, layout_.height);
+  statusBar_->setFixedHeight(layout_.statusBarHeight);
+  statusBar_->setMinimumWidth(layout_.width);
   Place(std::max(content_->width(), layout_.width));
+  PlaceStatusBar();
   // The window opens at its laid-out size, or at the screen's when that is smaller, and
   // scrolls then.
-  resize(layout_.width, layout_.height);
   FitScreen();
   layingOut_ = false;
 }
@@ -255,29 +267,43 @@ void Form1::FitScreen() {
   if (screen == nullptr) return;
   const QRect room = screen->availableGeometry();
   const QSize frame = frameGeometry().size() - geometry().size();
-  QSize wanted = size();
+  // The area that scrolls, the line below it and the status bar.
+  QSize wanted(layout_.width,
+               layout_.height + statusLine_->sizeHint().height() + layout_.statusBarHeight);
   // A window cut short by the screen scrolls: room for its vertical bar, so that it needs no
   // horizontal one.
-  if (layout_.height > room.height() - frame.height()) {
+  if (wanted.height() > room.height() - frame.height()) {
     wanted.setWidth(layout_.width + scroll_->verticalScrollBar()->sizeHint().width());
   }
   const QSize fitting = wanted.boundedTo(room.size() - frame);
   if (fitting != size()) resize(fitting);
   QPoint at = frameGeometry().topLeft();
-  at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - frameGeometry().width())));
-  at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - frameGeometry().height())));
+  const QSize outer = frameGeometry().size();
+  const QPoint last(room.x() + room.width() - outer.width(), room.y() + room.height() - outer.height());
+  at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), last.x())));
+  at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), last.y())));
   if (at != frameGeometry().topLeft()) move(at);
 }
 
 void Form1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  // The window manager's frame is known only once the window is shown.
+  // The window manager's frame is known only once the window is shown, and only once it has
+  // framed and placed it: until then each move fits the window again.
   QTimer::singleShot(0, this, &Form1::FitScreen);
+}
+
+void Form1::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  if (!framed_ && isVisible()) {
+    framed_ = frameGeometry().size() != size();
+    QTimer::singleShot(0, this, &Form1::FitScreen);
+  }
 }
 
 void Form1::Place(int contentWidth) {
   const FormLayout placed = Widened(layout_, contentWidth);
   for (std::size_t i = 0; i < kControls.size(); ++i) {
+    if (kControls[i].inStatusBar) continue;
     const PixelRect& rect = placed.rects[i];
     QRect geometry(rect.left, rect.top, rect.width, rect.height);
     if (!kControls[i].group.empty()) {
@@ -290,6 +316,16 @@ void Form1::Place(int contentWidth) {
   for (const ControlRow& row : kControls) {
     if (!row.box.empty()) Control(row.box)->raise();
   }
+}
+
+void Form1::PlaceStatusBar() {
+  const FormLayout placed = Widened(layout_, std::max(statusBar_->width(), layout_.width));
+  for (std::size_t i = 0; i < kControls.size(); ++i) {
+    if (!kControls[i].inStatusBar) continue;
+    const PixelRect& rect = placed.rects[i];
+    controls_[i]->setGeometry(rect.left, rect.top, rect.width, rect.height);
+  }
+  ShowStatus();  // what fits the bar's width
 }
 
 void Form1::ShowValues() {
@@ -318,8 +354,30 @@ void Form1::ShowValues() {
 }
 
 void Form1::ShowStatus() {
-  static_cast<QLabel*>(Control("lStatus"))->setText(FromUtf8(logic_.status()));
-  Control("cOpenFolder")->setEnabled(logic_.CanOpenFolder());
+  // Two lines: the run's warning, each line cut short to the bar's width, then what was
+  // written; a message alone wraps over both. The tooltip holds all of it.
+  auto* label = static_cast<QLabel*>(Control("lStatus"));
+  const QString status = FromUtf8(logic_.status());
+  const QStringList lines = status.split(u'\n');
+  if (lines.size() > 1) {
+    QStringList shown;
+    for (const QString& line : lines) {
+      shown.push_back(label->fontMetrics().elidedText(line, Qt::ElideRight, label->width()));
+    }
+    label->setWordWrap(false);
+    label->setText(shown.join(u'\n'));
+  } else {
+    label->setWordWrap(true);
+    label->setText(status);
+  }
+  // As rich text, escaped, so that no name in it is read as markup.
+  QString tip;
+  if (!status.isEmpty()) {
+    tip = QStringLiteral("<p>") + status.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")) +
+          QStringLiteral("</p>");
+  }
+  label->setToolTip(tip);
+  Control("cOpenFolder")->setEnabled(logic_.CanOpenFolder() && !logic_.busy());
 }
 
 void Form1::changeEvent(QEvent* event) {
@@ -354,8 +412,7 @@ void Form1::dropEvent(QDropEvent* event) {
 
 void Form1::closeEvent(QCloseEvent* event) {
   // A conversion still running stops, leaving the old script, and the values are saved.
-  poll_.stop();
-  if (progress_) progress_->deleteLater();
+  CloseProgress();
   logic_.CloseWindow();
   event->accept();
 }
@@ -363,67 +420,65 @@ void Form1::closeEvent(QCloseEvent* event) {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == content_ && event->type() == QEvent::Resize) {
     Place(std::max(content_->width(), layout_.width));
-  } else if (event->type() == QEvent::FocusOut && !returningFocus_) {
+  } else if (watched == statusBar_ && event->type() == QEvent::Resize) {
+    PlaceStatusBar();
+  } else if (event->type() == QEvent::FocusOut) {
     // Another window taking the focus, the message box among them, does not leave the box.
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-      // Checked once the focus has arrived where it was going, not in the middle of the move.
-      const auto row = static_cast<std::size_t>(
-          std::find(controls_.begin(), controls_.end(), watched) - controls_.begin());
-      if (row < kControls.size()) {
-        QMetaObject::invokeMethod(this, [this, row] { CheckNumber(row); }, Qt::QueuedConnection);
-      }
+      logic_.FocusLeft(RowOf(watched));
     }
   }
   return QWidget::eventFilter(watched, event);
 }
 
-void Form1::CheckNumber(std::size_t row) {
-  auto* box = static_cast<QLineEdit*>(controls_[row]);
-  if (!isVisible() || logic_.CheckNumber(*kControls[row].option)) return;
-  checkFailed_ = true;
-  // The box that had the focus meanwhile loses it now; that must not start its own check. The
-  // text is selected, so that typing replaces it.
-  returningFocus_ = true;
-  box->setFocus(Qt::OtherFocusReason);
-  box->selectAll();
-  returningFocus_ = false;
+std::optional<std::string> Form1::ChooseFileToOpen(const FileDialog& dialog) {
+  return dialogs_.ChooseFileToOpen(dialog);
 }
 
-bool Form1::NumbersSettled() {
-  // A box left by clicking a button is checked before the button does anything, and a check
-  // that fails cancels the click, as if the check had come between pressing and releasing.
-  checkFailed_ = false;
-  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-  return !checkFailed_;
+std::optional<std::string> Form1::ChooseFileToSave(const FileDialog& dialog) {
+  return dialogs_.ChooseFileToSave(dialog);
 }
 
-void Form1::Press(void (FormLogic::*handler)()) {
-  if (!NumbersSettled()) return;
-  (logic_.*handler)();
-  ShowValues();
+void Form1::ShowMessage(const std::string& text) { dialogs_.ShowMessage(text); }
+
+bool Form1::Ask(const std::string& question) { return dialogs_.Ask(question); }
+
+void Form1::ShowAbout(const std::string& text) { dialogs_.ShowAbout(text); }
+
+bool Form1::OpenFolder(const std::string& path) { return dialogs_.OpenFolder(path); }
+
+void Form1::Focus(std::size_t control) {
+  controls_[control]->setFocus(Qt::OtherFocusReason);
+  if (auto* box = qobject_cast<QLineEdit*>(controls_[control])) box->selectAll();
 }
 
-void Form1::StartConversion() {
-  if (!NumbersSettled() || logic_.running()) return;
-  logic_.StartPressed();
+std::optional<std::size_t> Form1::FocusedControl() const {
+  const std::size_t row = RowOf(QApplication::focusWidget());
+  if (row == kControls.size()) return std::nullopt;
+  return row;
+}
+
+void Form1::After(std::chrono::milliseconds delay, std::function<void()> task) {
+  QTimer::singleShot(delay, this, std::move(task));
+}
+
+void Form1::CloseProgress() {
+  if (!progress_) return;
+  progress_->hide();
+  progress_->deleteLater();
+  progress_ = nullptr;
+}
+
+void Form1::ShowRun(const RunProgress& run) {
   // Nothing typed while the run goes reaches the controls, to be applied afterwards.
-  content_->setEnabled(false);
-  poll_.start(kPollMilliseconds);
-}
-
-void Form1::PollRun() {
-  if (!poll_.isActive()) return;
-  poll_.stop();  // a question asked while the run ends runs its own event loop
-  const RunProgress progress = logic_.Poll();
-  if (!progress.running) {
-    if (progress_) progress_->deleteLater();
-    content_->setEnabled(true);
-    ShowValues();
-    Control("cStartConv")->setFocus();
+  content_->setEnabled(!run.running);
+  statusBar_->setEnabled(!run.running);
+  if (!run.showDialog) {
+    CloseProgress();
     return;
   }
-  if (progress.showDialog && !progress_) {
+  if (!progress_) {
     progress_ = new QProgressDialog(this);
     progress_->setWindowTitle(QStringLiteral("Snipforge"));
     progress_->setAutoClose(false);
@@ -431,18 +486,17 @@ void Form1::PollRun() {
     progress_->setMinimumDuration(0);
     progress_->setRange(0, 100);
     // Not modal: the form takes no input while it runs anyway, and a modal box would make Qt
-    // drop the window's close request, which must stop the run.
+    // drop the window's close request, which must stop the run. Escape is Cancel, and the box
+    // opens centred over the window.
     progress_->setWindowModality(Qt::NonModal);
     if (auto* label = progress_->findChild<QLabel*>()) label->setTextFormat(Qt::PlainText);
     connect(progress_, &QProgressDialog::canceled, this, [this] { logic_.Cancel(); });
     progress_->show();
+    progress_->activateWindow();
   }
-  if (progress_) {
-    progress_->setLabelText(FromUtf8(progress.stage));
-    progress_->setValue(progress.percent);
-    if (progress.tooLateToCancel) progress_->setCancelButton(nullptr);
-  }
-  poll_.start(kPollMilliseconds);
+  progress_->setLabelText(FromUtf8(run.stage));
+  progress_->setValue(run.percent);
+  if (run.tooLateToCancel) progress_->setCancelButton(nullptr);
 }
 
 }  // namespace snipforge

@@ -5,51 +5,52 @@
 
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
-#include <memory>
+#include <chrono>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "settings/settings_store.h"
 #include "window/logic/controls.h"
+#include "window/logic/desktop.h"
 #include "window/logic/form_logic.h"
 #include "window/logic/layout.h"
 
-class QLabel;
-class QLineEdit;
+class QFrame;
 class QProgressDialog;
-class QPushButton;
 class QScrollArea;
 
 namespace snipforge {
 
-class CheckBox;
-
 // The window named Form1. Every control is found by its object name (tInput, cStartConv,
-// Label7, ...). Leaving one of the six numeric boxes with text that is not a number shows
-// "ENTER a valid number" and puts the focus back into the box with its text selected. A file
-// dropped onto the window goes into tInput, or into tOutput when it is dropped there. The window
-// grows with the desktop's font, can be widened, and scrolls when it is larger than the screen.
-class Form1 : public QWidget {
+// Label7, ...). The controls scroll when the window is smaller than they need; the status bar
+// with Open folder stays at the bottom. A file dropped onto the window goes into tInput, or into
+// tOutput when it is dropped there. The window grows with the desktop's font and can be widened.
+// It answers the logic's questions about the window itself (the values shown, the focus, a
+// timer, the progress box) and hands the dialogs to `dialogs`.
+class Form1 : public QWidget, private Desktop {
   Q_OBJECT
 
  public:
   // With stores, the stored values replace the start values before the window is first shown
   // and are saved again when it closes. An `input` file then goes into tInput, as the open-file
   // dialog puts it there, so that tOutput follows it.
-  explicit Form1(Desktop& desktop, std::optional<StoreLocations> stores = std::nullopt,
+  explicit Form1(DesktopDialogs& dialogs, std::optional<StoreLocations> stores = std::nullopt,
                  const std::optional<QString>& input = std::nullopt, QWidget* parent = nullptr);
   ~Form1() override;
 
   // The option controls' current values, in the 8-bit form the conversion takes.
   [[nodiscard]] ControlValues Values() const { return logic_.values(); }
   [[nodiscard]] const FormLayout& layout() const { return layout_; }
+  [[nodiscard]] FormLogic& logic() { return logic_; }
 
  protected:
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -57,33 +58,42 @@ class Form1 : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The dialogs go to the desktop's.
+  std::optional<std::string> ChooseFileToOpen(const FileDialog& dialog) override;
+  std::optional<std::string> ChooseFileToSave(const FileDialog& dialog) override;
+  void ShowMessage(const std::string& text) override;
+  bool Ask(const std::string& question) override;
+  void ShowAbout(const std::string& text) override;
+  bool OpenFolder(const std::string& path) override;
+  // The window's part.
+  void ShowValues() override;
+  void Focus(std::size_t control) override;
+  [[nodiscard]] std::optional<std::size_t> FocusedControl() const override;
+  void After(std::chrono::milliseconds delay, std::function<void()> task) override;
+  void ShowRun(const RunProgress& run) override;
+
   void BuildControls();
   void LayOut();
   // Keeps the window with its frame within the screen's available area.
   void FitScreen();
   void Place(int contentWidth);
-  // Shows the logic's values in the controls that do not hold them yet.
-  void ShowValues();
+  void PlaceStatusBar();
   void ShowStatus();
-  // The numeric check of the box in row `row` of kControls.
-  void CheckNumber(std::size_t row);
-  [[nodiscard]] bool NumbersSettled();
-  void Press(void (FormLogic::*handler)());
-  void StartConversion();
-  void PollRun();
+  void CloseProgress();
   [[nodiscard]] QWidget* Control(std::string_view name) const;
+  [[nodiscard]] std::size_t RowOf(const QObject* control) const;
 
-  Desktop& desktop_;
+  DesktopDialogs& dialogs_;
   FormLogic logic_;
   std::array<QWidget*, kControls.size()> controls_{};
   QScrollArea* scroll_ = nullptr;
   QWidget* content_ = nullptr;
+  QFrame* statusLine_ = nullptr;  // between the area that scrolls and the status bar
+  QWidget* statusBar_ = nullptr;
   FormLayout layout_;
-  QTimer poll_;
   QPointer<QProgressDialog> progress_;
-  bool returningFocus_ = false;  // set while the check itself moves the focus
-  bool checkFailed_ = false;     // set when a check showed its message
   bool layingOut_ = false;
+  bool framed_ = false;  // the window manager's frame has been seen
 };
 
 }  // namespace snipforge

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -77,13 +78,15 @@ TEST_F(Form1Test, StartsWithTheStartValuesCaptionsNamesAndTips) {
   EXPECT_EQ(Focused(), "tInput");
   EXPECT_EQ(form_->Values(), ControlValues{});
   EXPECT_EQ(Find("tInput")->toolTip(), "Enter the filename or press find to select it.");
-  EXPECT_EQ(Find("tOffsetBefore")->accessibleName(), "Cut frames before bad frames");
+  EXPECT_EQ(Find("tOffsetBefore")->accessibleName(), "Cut frames before bad frames (Good frames)");
   EXPECT_EQ(Find<QLabel>("Label9")->buddy(), Find("tOffsetBefore"));
   EXPECT_EQ(Find<QLabel>("Label5")->buddy(), Find("tNumberofGood"));
   EXPECT_EQ(Find<CheckBox>("chOutputGoodFrames")->Value(), 1);
   EXPECT_EQ(Find<QLabel>("Label7")->text(),
             "Ignore offset if there are                                           "
-            "or less bad frames in a row");
+            "or less bad frames in a ro&w");
+  EXPECT_EQ(Find<QPushButton>("cOpenFolder")->text(), "Open &folder");
+  EXPECT_EQ(Find<QPushButton>("cOpenFolder")->accessibleName(), "Open folder");
   EXPECT_EQ(Find<QGroupBox>("Frame1")->title(), "Good frames");
   for (const char* picture : {"cOpen", "cSave"}) {
     EXPECT_FALSE(Find<QPushButton>(picture)->icon().isNull()) << picture;
@@ -110,14 +113,16 @@ TEST_F(Form1Test, CaptionsFitAndGapBoxesCoverOnlyTheirBlanksAtAnyFontSize) {
     }
     for (const QLabel* label : form_->findChildren<QLabel*>()) {
       if (qobject_cast<const GapLabel*>(label) != nullptr || label->text().isEmpty()) continue;
-      const int flags = Qt::AlignLeft | Qt::AlignVCenter | (label->wordWrap() ? Qt::TextWordWrap : 0);
+      const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic |
+                        (label->wordWrap() ? Qt::TextWordWrap : 0);
       const QRect needed = label->fontMetrics().boundingRect(label->rect(), flags, label->text());
       EXPECT_TRUE(label->rect().contains(needed)) << sheet << label->objectName().toStdString();
     }
     for (const CheckBox* box : form_->findChildren<CheckBox*>()) {
       const QRect room = box->TextRect();
       const QRect needed = box->fontMetrics().boundingRect(
-          room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, box->text());
+          room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
+          box->text());
       EXPECT_TRUE(room.contains(needed) && room.right() <= box->width())
           << sheet << box->objectName().toStdString();
     }
@@ -245,6 +250,73 @@ TEST_F(Form1Test, StartRunsApartFromTheWindowAndTheStatusLineSaysWhatItDid) {
   EXPECT_EQ(Find<QLabel>("lStatus")->textFormat(), Qt::PlainText);
 }
 
+TEST_F(Form1Test, AltAndALetterGoesWhereTheTableSaysAndEnterPressesTheFocusedButton) {
+  Find("tMinLength")->setText(QStringLiteral("12"));
+  for (const auto& [key, control] : {std::pair{Qt::Key_M, "tMinLength"},
+                                     std::pair{Qt::Key_R, "tOffsetAfter"},
+                                     std::pair{Qt::Key_C, "cboScriptFor"}}) {
+    QTest::keyClick(form_.get(), key, Qt::AltModifier);
+    Settle();
+    EXPECT_EQ(Focused(), control);
+  }
+  EXPECT_EQ(Find("tMinLength")->selectedText(), "") << "left";
+  QTest::keyClick(form_.get(), Qt::Key_M, Qt::AltModifier);
+  EXPECT_EQ(Find("tMinLength")->selectedText(), "12") << "typing replaces the text";
+
+  Find<QPushButton>("cAbout")->setFocus();
+  QTest::keyClick(Find<QPushButton>("cAbout"), Qt::Key_Return);
+  Settle();
+  EXPECT_EQ(desktop_.abouts.size(), 1u);
+}
+
+// Fills the window's screen: the screen of the test program is 1024 x 768 pixels.
+TEST_F(Form1Test, TheStatusBarIsInSightAfterStartOnASmallScreenAtAnyFontSize) {
+  for (const char* sheet : {"", "* { font-size: 16pt; }"}) {
+    TempFolder dir;
+    WriteFile(dir.File("frames.txt"), "10\n");
+    qApp->setStyleSheet(QString::fromLatin1(sheet));
+    Open();
+    const QRect screen = form_->screen()->availableGeometry();
+    EXPECT_EQ(screen.size(), QSize(1024, 768));
+    EXPECT_TRUE(screen.contains(form_->frameGeometry())) << sheet;
+    Find("tInput")->setText(dir.File("frames.txt"));
+    Start();
+    auto* status = Find<QLabel>("lStatus");
+    EXPECT_EQ(status->text(), "Wrote frames.avs: good part in 2 trims, 1 frame cut");
+    const QRect shown(status->mapTo(form_.get(), QPoint(0, 0)), status->size());
+    EXPECT_TRUE(form_->rect().contains(shown)) << sheet;
+    EXPECT_TRUE(Find<QPushButton>("cOpenFolder")->visibleRegion().boundingRect() ==
+                Find<QPushButton>("cOpenFolder")->rect())
+        << sheet;
+    EXPECT_EQ(status->toolTip(), "<p>Wrote frames.avs: good part in 2 trims, 1 frame cut</p>");
+  }
+}
+
+TEST_F(Form1Test, EscapeInTheProgressBoxCancelsTheRun) {
+  TempFolder dir;
+  std::string list;
+  for (int frame = 0; frame < 2'000'000; frame += 2) list += std::to_string(frame) + '\n';
+  WriteFile(dir.File("frames.txt"), list);
+  Find("tInput")->setText(dir.File("frames.txt"));
+  QTest::mouseClick(Find<CheckBox>("chOutputBadFrames"), Qt::LeftButton);
+  QTest::mouseClick(Find<CheckBox>("chOutputGoodFrames"), Qt::LeftButton);
+  form_->logic().progressDelay = std::chrono::milliseconds(0);
+  Click("cStartConv");
+  QProgressDialog* box = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    box = form_->findChild<QProgressDialog*>();
+    return box != nullptr && box->isVisible();
+  }, 20000));
+  // The box takes the focus, as a new window does, over the middle of the window.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == box; }, 5000));
+  const QPoint middle = form_->frameGeometry().center() - box->frameGeometry().center();
+  EXPECT_LE(middle.manhattanLength(), 2) << "centred over the window";
+  QTest::keyClick(box, Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return Find<QWidget>("content")->isEnabled(); }, 20000));
+  EXPECT_EQ(Find<QLabel>("lStatus")->text(), "cancelled; nothing was written");
+  EXPECT_TRUE(ReadFile(dir.File("frames.avs")).empty()) << "nothing written";
+}
+
 TEST_F(Form1Test, AFileDroppedOnTheWindowGoesIntoInputOrOntoOutputIntoOutput) {
   const auto drop = [this](const char* onto, const char* url) {
     QMimeData data;
@@ -279,6 +351,9 @@ TEST(Form1StoreTest, ValuesComeBackAndASaveThatFailsIsSaid) {
   for (QLineEdit* box : window->findChildren<QLineEdit*>()) box->setText(box->objectName() + "?");
   window->findChild<CheckBox*>(QStringLiteral("chIncText"))->SetValue(2);
   const ControlValues set = window->Values();
+  window->close();
+  window = std::make_unique<Form1>(desktop, stores);
+  EXPECT_EQ(window->Values(), set) << "Output as stored, not as Input would give it";
   window->close();
   window = std::make_unique<Form1>(desktop, stores, QStringLiteral("/clips/other.txt"));
   ControlValues expected = set;

@@ -8,9 +8,13 @@
 #include <QGridLayout>
 #include <QIcon>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QStandardPaths>
 #include <QUrl>
+
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -36,6 +40,8 @@ std::string AbsolutePath(const std::string& path) {
   return error ? path : folder + '/' + path;
 }
 
+// How long, in milliseconds, xdg-open may take to say whether a program showed a folder.
+constexpr int kOpenerWait = 1500;
 
 // Qt sizes a message box by its text and by its title in a small font with little room for the
 // title bar's buttons, so a window manager cut "Snipforge" short above a short message. A
@@ -148,7 +154,7 @@ std::optional<std::string> QtDesktop::ChooseFile(const FileDialog& request, Purp
     if (purpose == Purpose::kOpen) return ToPath(path);
     if (!MayWriteFile(path)) {
       ShowMessage(shown + " cannot be written. Choose another file.");
-    } else if (!file.exists() || Ask(shown + " exists. Replace it?")) {
+    } else {
       return ToPath(path);
     }
   }
@@ -183,10 +189,36 @@ void QtDesktop::ShowAbout(const std::string& text) {
   box.exec();
 }
 
-void QtDesktop::OpenFolder(const std::string& path) {
-  // Made from the bytes, so that a folder whose name is not UTF-8 is the folder shown.
-  const QByteArray encoded = QByteArray::fromStdString(AbsolutePath(path)).toPercentEncoding("/");
-  QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded, QUrl::StrictMode));
+bool QtDesktop::OpenFolder(const std::string& path) {
+  // Named by a URL made from the bytes, so that a folder whose name is not UTF-8 is the folder
+  // shown.
+  const QByteArray url =
+      "file://" + QByteArray::fromStdString(AbsolutePath(path)).toPercentEncoding("/");
+  // Root's window starts no program that a folder in its PATH another user may write could
+  // hold: only the system's xdg-open, and no other opener.
+  const bool root = ::geteuid() == 0;
+  const QString opener = QStandardPaths::findExecutable(
+      QStringLiteral("xdg-open"),
+      root ? QStringList{QStringLiteral("/usr/bin"), QStringLiteral("/bin")} : QStringList{});
+  if (opener.isEmpty()) {
+    return !root && QDesktopServices::openUrl(QUrl::fromEncoded(url, QUrl::StrictMode));
+  }
+  // Qt would start xdg-open and call that success. xdg-open ends at once with an error when no
+  // program is set up for folders; one still running after a moment is showing the folder, and
+  // is left to run.
+  auto* process = new QProcess;
+  process->start(opener, {QString::fromLatin1(url)});
+  if (!process->waitForStarted()) {
+    delete process;
+    return false;
+  }
+  if (!process->waitForFinished(kOpenerWait)) {
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    return true;
+  }
+  const bool opened = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+  delete process;
+  return opened;
 }
 
 }  // namespace snipforge

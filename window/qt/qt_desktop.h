@@ -1,6 +1,5 @@
-// The desktop's own dialogs for the Qt window: the file dialogs, message boxes, the question
-// before a file is replaced, the About box and the file manager, all showing text as plain
-// text.
+// The desktop's own dialogs for the Qt window: the file dialogs, message boxes, the
+// questions, the About box and the file manager, all showing text as plain text.
 #pragma once
 
 #include <QFile>
@@ -25,7 +24,7 @@ inline QString FromUtf8(std::string_view text) {
 [[nodiscard]] QString FromPath(std::string_view path);
 [[nodiscard]] std::string ToPath(const QString& path);
 
-class QtDesktop final : public Desktop {
+class QtDesktop final : public DesktopDialogs {
  public:
   // The window the dialogs belong to; none until it is set.
   void SetParent(QWidget* parent) { parent_ = parent; }
@@ -35,7 +34,7 @@ class QtDesktop final : public Desktop {
   void ShowMessage(const std::string& text) override;
   bool Ask(const std::string& question) override;
   void ShowAbout(const std::string& text) override;
-  void OpenFolder(const std::string& path) override;
+  bool OpenFolder(const std::string& path) override;
 
  private:
   enum class Purpose { kOpen, kSave };

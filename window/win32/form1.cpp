@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "window/win32/resources.h"
@@ -17,11 +18,10 @@ namespace snipforge {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"SnipforgeForm1";
+constexpr wchar_t kViewportClass[] = L"SnipforgeViewport";
 constexpr wchar_t kContentClass[] = L"SnipforgeContent";
 constexpr wchar_t kProgressClass[] = L"SnipforgeProgress";
-constexpr UINT kCheckMessage = WM_APP + 1;  // a numeric box was left: check it (wParam: row)
-constexpr UINT_PTR kPollTimer = 1;
-constexpr UINT kPollMilliseconds = 50;
+constexpr UINT kTaskMessage = WM_APP + 1;  // a task of After without delay (wParam: its id)
 constexpr int kProgressBarId = 10;
 constexpr int kProgressLabelId = 11;
 
@@ -64,7 +64,8 @@ class Win32TextMeasure final : public TextMeasure {
   HGDIOBJ old_;
 };
 
-void RegisterClasses(HINSTANCE instance, WNDPROC window, WNDPROC content, WNDPROC progress) {
+void RegisterClasses(HINSTANCE instance, WNDPROC window, WNDPROC viewport, WNDPROC content,
+                     WNDPROC progress) {
   WNDCLASSEXW form{};
   form.cbSize = sizeof form;
   form.lpfnWndProc = window;
@@ -77,15 +78,15 @@ void RegisterClasses(HINSTANCE instance, WNDPROC window, WNDPROC content, WNDPRO
   form.lpszClassName = kWindowClass;
   RegisterClassExW(&form);
   WNDCLASSEXW area = form;
-  area.lpfnWndProc = content;
   area.hIcon = nullptr;
   area.hIconSm = nullptr;
-  area.lpszClassName = kContentClass;
-  RegisterClassExW(&area);
-  WNDCLASSEXW box = area;
-  box.lpfnWndProc = progress;
-  box.lpszClassName = kProgressClass;
-  RegisterClassExW(&box);
+  for (const auto& [proc, name] : {std::pair{viewport, kViewportClass},
+                                   std::pair{content, kContentClass},
+                                   std::pair{progress, kProgressClass}}) {
+    area.lpfnWndProc = proc;
+    area.lpszClassName = name;
+    RegisterClassExW(&area);
+  }
 }
 
 // Gives a control the name a screen reader says, where the control's own text is its value.
@@ -100,6 +101,19 @@ void SetAccessibleName(HWND control, const std::wstring& name) {
   services->Release();
 }
 
+// A group box draws its frame and caption only; the window it stands in clips it out of its own
+// painting. So that nothing drawn before, at another scroll position, shows through, it fills
+// itself with the dialog colour first.
+LRESULT CALLBACK GroupBoxProc(HWND box, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
+  if (message == WM_ERASEBKGND) {
+    RECT area{};
+    GetClientRect(box, &area);
+    FillRect(reinterpret_cast<HDC>(w), &area, GetSysColorBrush(COLOR_BTNFACE));
+    return TRUE;
+  }
+  return DefSubclassProc(box, message, w, l);
+}
+
 template <class Object>
 Object* ObjectOf(HWND window, UINT message, LPARAM l) {
   if (message == WM_NCCREATE) {
@@ -110,34 +124,52 @@ Object* ObjectOf(HWND window, UINT message, LPARAM l) {
   return reinterpret_cast<Object*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+std::wstring TextOf(HWND control) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(),
+                                                      static_cast<int>(text.size()))));
+  return text;
+}
+
+bool IsButton(const ControlRow& row) {
+  return row.kind == ControlKind::kButton || row.kind == ControlKind::kPictureButton;
+}
+
 }  // namespace
 
-Form1::Form1(Desktop& desktop, std::optional<StoreLocations> stores,
+Form1::Form1(DesktopDialogs& dialogs, std::optional<StoreLocations> stores,
              const std::optional<std::string>& input, bool quitOnClose)
-    : desktop_(desktop), logic_(desktop, std::move(stores)), quitOnClose_(quitOnClose) {
+    : dialogs_(dialogs), logic_(*this, std::move(stores)), quitOnClose_(quitOnClose) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   static const bool registered = [&] {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
                                                        ICC_TAB_CLASSES};
     InitCommonControlsEx(&controls);
-    RegisterClasses(instance, WindowProc, ContentProc, ProgressProc);
+    RegisterClasses(instance, WindowProc, ViewportProc, ContentProc, ProgressProc);
     return true;
   }();
   static_cast<void>(registered);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  window_ = CreateWindowExW(WS_EX_ACCEPTFILES, kWindowClass, Wide(kWindowTitle).c_str(),
-                            WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT,
-                            CW_USEDEFAULT, 400, 700, nullptr, nullptr, instance, this);
+  window_ = CreateWindowExW(WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kWindowClass,
+                            Wide(kWindowTitle).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                            CW_USEDEFAULT, CW_USEDEFAULT, 400, 700, nullptr, nullptr, instance,
+                            this);
+  viewport_ = CreateWindowExW(WS_EX_CONTROLPARENT, kViewportClass, L"",
+                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL,
+                              0, 0, 10, 10, window_, nullptr, instance, this);
   content_ = CreateWindowExW(WS_EX_CONTROLPARENT, kContentClass, L"",
-                             WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 10, 10, window_,
+                             WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 10, 10, viewport_,
                              nullptr, instance, this);
+  statusBar_ = CreateWindowExW(WS_EX_CONTROLPARENT, kContentClass, L"",
+                               WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 10, 10, window_,
+                               nullptr, instance, this);
   dpi_ = GetDpiForWindow(window_);
   BuildControls();
   if (input) logic_.TakeInput(*input);
-  ShowValues();
   MakeFont();
   LayOut();
-  SetFocus(Control("tInput"));
+  // Once the boxes have their size, so that a box shows its text from the start.
+  logic_.Opened();
 }
 
 Form1::~Form1() {
@@ -149,6 +181,11 @@ Form1::~Form1() {
 
 HWND Form1::Control(std::string_view name) const { return controls_[FindControl(name)]; }
 
+std::size_t Form1::RowOf(HWND control) const {
+  return static_cast<std::size_t>(std::find(controls_.begin(), controls_.end(), control) -
+                                  controls_.begin());
+}
+
 void Form1::BuildControls() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -157,7 +194,8 @@ void Form1::BuildControls() {
   SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     const ControlRow& row = kControls[i];
-    const std::wstring caption = Wide(CaptionOf(row));
+    // The caption with "&" before its key's letter, which the system underlines.
+    const std::wstring caption = Wide(CaptionWithKey(row));
     // Every control clips its siblings, so that a box laid over a sentence stays whole.
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     DWORD extended = 0;
@@ -170,9 +208,13 @@ void Form1::BuildControls() {
         break;
       case ControlKind::kLabel:
       case ControlKind::kWrappedLabel:
+        style |= SS_LEFT;
+        break;
       case ControlKind::kStatusLine:
-        style |= SS_LEFT | SS_NOPREFIX;  // plain text: "&" is a character, not a mnemonic
-        if (row.kind == ControlKind::kStatusLine) text.clear();
+        // Drawn as two lines, each cut short with an ellipsis; its text, the whole message, is
+        // what screen readers and the tooltip give. SS_NOTIFY lets the tooltip see the mouse.
+        style |= SS_OWNERDRAW | SS_NOPREFIX | SS_NOTIFY;
+        text.clear();
         break;
       case ControlKind::kGapLabel:
         // Drawn word by word where the layout places them; its text names the box for screen
@@ -206,11 +248,13 @@ void Form1::BuildControls() {
         text = Wide(row.accessibleName);  // what a screen reader says for the picture
         break;
     }
+    const HWND parent = row.inStatusBar ? statusBar_ : content_;
     const HWND control = CreateWindowExW(
-        extended, kind, text.c_str(), style, 0, 0, 10, 10, content_,
+        extended, kind, text.c_str(), style, 0, 0, 10, 10, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i))),
         instance, nullptr);
     controls_[i] = control;
+    if (row.kind == ControlKind::kGroupBox) SetWindowSubclass(control, GroupBoxProc, 0, 0);
     if (row.kind == ControlKind::kChoiceBox) {
       for (const Choice& choice : row.option->choices) {
         SendMessageW(control, CB_ADDSTRING, 0,
@@ -218,17 +262,17 @@ void Form1::BuildControls() {
       }
     }
     if (row.kind == ControlKind::kTextBox || row.kind == ControlKind::kCheckBox ||
-        row.kind == ControlKind::kChoiceBox) {
-      SetAccessibleName(control, Wide(AccessibleName(row)));
+        row.kind == ControlKind::kChoiceBox || row.kind == ControlKind::kButton) {
+      SetAccessibleName(control, Wide(AccessibleName(row)));  // without the key's "&"
     }
-    if (const std::string_view tip = ToolTip(row); !tip.empty()) {
-      std::wstring wideTip = Wide(tip);
-      TTTOOLINFOW tool{};
-      tool.cbSize = sizeof tool;
-      tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-      tool.hwnd = content_;
-      tool.uId = reinterpret_cast<UINT_PTR>(control);
-      tool.lpszText = wideTip.data();
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = parent;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    std::wstring tip = Wide(ToolTip(row));
+    tool.lpszText = tip.data();
+    if (!tip.empty() || row.kind == ControlKind::kStatusLine) {
       SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
   }
@@ -245,10 +289,14 @@ void Form1::BuildControls() {
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     if (kControls[i].kind == ControlKind::kGroupBox) order.push_back(controls_[i]);
   }
-  HWND above = HWND_TOP;
-  for (const HWND control : order) {
-    SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    above = control;
+  // The area that scrolls comes before the status bar, which holds the last control.
+  for (const HWND parent : {content_, statusBar_}) {
+    HWND above = HWND_TOP;
+    for (const HWND control : order) {
+      if (GetParent(control) != parent) continue;
+      SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      above = control;
+    }
   }
 }
 
@@ -276,70 +324,108 @@ void Form1::MakeFont() {
   font_ = font;
 }
 
+int Form1::StatusBarHeight() const {
+  // The bar, and the etched line above it.
+  return layout_.statusBarHeight + GetSystemMetricsForDpi(SM_CYEDGE, dpi_);
+}
+
 void Form1::LayOut() {
   const Win32TextMeasure metrics(content_, font_, dpi_);
   layout_ = Layout(metrics, dpi_);
-  // The window opens at its laid-out size, or at the work area's when that is smaller, and
-  // scrolls then.
-  RECT frame{0, 0, layout_.width, layout_.height};
-  AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_ACCEPTFILES, dpi_);
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  // The window opens at its laid-out size, or at the work area's when that is smaller, frame
+  // included, and scrolls then; it is moved into the work area as a whole.
+  RECT frame{0, 0, layout_.width, layout_.height + StatusBarHeight()};
+  AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE,
+                           WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, dpi_);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& work = monitor.rcWork;
   const int height = std::min<int>(frame.bottom - frame.top, work.bottom - work.top);
   // A window cut short by the work area scrolls: room for its vertical bar, so that it needs
   // no horizontal one.
   const int bar = height < frame.bottom - frame.top ? GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_) : 0;
   const int width = std::min<int>(frame.right - frame.left + bar, work.right - work.left);
-  SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+  RECT at{};
+  GetWindowRect(window_, &at);
+  const int left = std::clamp<int>(at.left, work.left, work.right - width);
+  const int top = std::clamp<int>(at.top, work.top, work.bottom - height);
+  SetWindowPos(window_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   Place();
 }
 
 void Form1::Place() {
   if (placing_) return;  // showing or hiding a scroll bar resizes the client area
   placing_ = true;
-  // The client area as it would be without scroll bars, and the bars that what it cannot show
-  // needs: a vertical one narrows it, which may call for a horizontal one, and so on.
   RECT client{};
   GetClientRect(window_, &client);
+  const int barTop = std::max<int>(0, client.bottom - StatusBarHeight());
+  MoveWindow(statusBar_, 0, barTop, client.right, client.bottom - barTop, TRUE);
+  const FormLayout bar = Widened(layout_, static_cast<int>(client.right));
+  const int edge = GetSystemMetricsForDpi(SM_CYEDGE, dpi_);
+  for (std::size_t i = 0; i < kControls.size(); ++i) {
+    if (!kControls[i].inStatusBar) continue;
+    const PixelRect& rect = bar.rects[i];
+    MoveWindow(controls_[i], rect.left, rect.top + edge, rect.width, rect.height, TRUE);
+  }
+  MoveWindow(viewport_, 0, 0, client.right, barTop, TRUE);
+  // The area as it would be without scroll bars, and the bars that what it cannot show needs:
+  // a vertical one narrows it, which may call for a horizontal one, and so on.
   const int barWidth = GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_);
   const int barHeight = GetSystemMetricsForDpi(SM_CYHSCROLL, dpi_);
-  const LONG style = GetWindowLongW(window_, GWL_STYLE);
-  const int width = client.right + ((style & WS_VSCROLL) != 0 ? barWidth : 0);
-  const int height = client.bottom + ((style & WS_HSCROLL) != 0 ? barHeight : 0);
+  const int width = client.right;
+  const int height = barTop;
   bool vertical = layout_.height > height;
   const bool horizontal = layout_.width > width - (vertical ? barWidth : 0);
   vertical = layout_.height > height - (horizontal ? barHeight : 0);
-  ShowScrollBar(window_, SB_HORZ, horizontal);
-  ShowScrollBar(window_, SB_VERT, vertical);
+  ShowScrollBar(viewport_, SB_HORZ, horizontal);
+  ShowScrollBar(viewport_, SB_VERT, vertical);
   const int shownWidth = width - (vertical ? barWidth : 0);
   const int shownHeight = height - (horizontal ? barHeight : 0);
   const FormLayout placed = Widened(layout_, shownWidth);
   for (std::size_t i = 0; i < kControls.size(); ++i) {
+    if (kControls[i].inStatusBar) continue;
     const PixelRect& rect = placed.rects[i];
     // A drop-down list's height takes in its open list: room for its choices below the box.
     const int boxHeight = kControls[i].kind == ControlKind::kChoiceBox
                            ? rect.height * (1 + static_cast<int>(kControls[i].option->choices.size()))
                            : rect.height;
     MoveWindow(controls_[i], rect.left, rect.top, rect.width, boxHeight, TRUE);
+    if (kControls[i].kind == ControlKind::kChoiceBox) {
+      // Its closed height follows the height of its selection field, which the font sets: the
+      // field grows or shrinks until the box is as high as laid out.
+      int field = static_cast<int>(
+          SendMessageW(controls_[i], CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+      for (int step = 0; step < 3 && field > 0; ++step) {
+        RECT shown{};
+        GetWindowRect(controls_[i], &shown);
+        const int missing = rect.height - static_cast<int>(shown.bottom - shown.top);
+        if (missing == 0 || field + missing <= 0) break;
+        field += missing;
+        SendMessageW(controls_[i], CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+      }
+    }
   }
-  for (const int bar : {SB_HORZ, SB_VERT}) {
-    const int page = bar == SB_HORZ ? shownWidth : shownHeight;
-    const int whole = bar == SB_HORZ ? placed.width : placed.height;
-    LONG& offset = bar == SB_HORZ ? scroll_.x : scroll_.y;
+  for (const int which : {SB_HORZ, SB_VERT}) {
+    const int page = which == SB_HORZ ? shownWidth : shownHeight;
+    const int whole = which == SB_HORZ ? placed.width : placed.height;
+    LONG& offset = which == SB_HORZ ? scroll_.x : scroll_.y;
     offset = std::clamp<LONG>(offset, 0, std::max(0, whole - page));
-    if ((bar == SB_HORZ ? horizontal : vertical)) {
+    if ((which == SB_HORZ ? horizontal : vertical)) {
       SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, whole - 1,
                       static_cast<UINT>(std::max(page, 0)), static_cast<int>(offset), 0};
-      SetScrollInfo(window_, bar, &info, TRUE);
+      SetScrollInfo(viewport_, which, &info, TRUE);
     }
   }
   MoveWindow(content_, -scroll_.x, -scroll_.y, placed.width, placed.height, TRUE);
+  // Everything is drawn anew where it now stands.
+  RedrawWindow(content_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   placing_ = false;
 }
 
 void Form1::Scroll(int bar, int request) {
   SCROLLINFO info{sizeof info, SIF_ALL};
-  GetScrollInfo(window_, bar, &info);
+  GetScrollInfo(viewport_, bar, &info);
   const int line = ToPixels(20 * dpi_ / 96.0);
   int position = info.nPos;
   switch (request) {
@@ -357,15 +443,22 @@ void Form1::Scroll(int bar, int request) {
   Place();
 }
 
-std::wstring Form1::TextOf(HWND control) const {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(),
-                                                      static_cast<int>(text.size()))));
-  return text;
+void Form1::SetTip(HWND control, const std::string& text) {
+  // Line breaks as the tooltip shows them.
+  std::wstring tip;
+  for (const wchar_t c : Wide(text)) {
+    if (c == L'\n') tip += L'\r';
+    tip += c;
+  }
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = GetParent(control);
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = tip.data();
+  SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void Form1::ShowValues() {
-  showing_ = true;
   const ControlValues& values = logic_.values();
   for (const Option& option : kOptions) {
     const HWND control = controls_[ControlOf(option)];
@@ -373,14 +466,8 @@ void Form1::ShowValues() {
     const std::string_view disabled = logic_.DisabledBecause(option);
     if ((IsWindowEnabled(control) != FALSE) != disabled.empty()) {
       EnableWindow(control, disabled.empty());
-      std::wstring tip = Wide(std::string(option.tip) +
-                              (disabled.empty() ? "" : ' ' + std::string(disabled)));
-      TTTOOLINFOW tool{};
-      tool.cbSize = sizeof tool;
-      tool.hwnd = content_;
-      tool.uId = reinterpret_cast<UINT_PTR>(control);
-      tool.lpszText = tip.data();
-      SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+      SetTip(control, std::string(option.tip) +
+                          (disabled.empty() ? "" : ' ' + std::string(disabled)));
     }
     if (option.check != nullptr) {
       const int value = values.*option.check;
@@ -394,9 +481,13 @@ void Form1::ShowValues() {
       SetWindowTextW(control, text.c_str());
     }
   }
-  SetWindowTextW(Control("lStatus"), Wide(logic_.status()).c_str());
+  const HWND status = Control("lStatus");
+  if (const std::wstring text = Wide(logic_.status()); TextOf(status) != text) {
+    SetWindowTextW(status, text.c_str());
+    SetTip(status, logic_.status());
+    InvalidateRect(status, nullptr, TRUE);
+  }
   EnableWindow(Control("cOpenFolder"), logic_.CanOpenFolder());
-  showing_ = false;
 }
 
 void Form1::OnCommand(int id, int notification) {
@@ -405,107 +496,157 @@ void Form1::OnCommand(int id, int notification) {
   const ControlRow& row = kControls[index];
   switch (row.kind) {
     case ControlKind::kTextBox:
-      if (notification == EN_CHANGE && !showing_) {
+      if (notification == EN_CHANGE) {
         logic_.SetText(*row.option, Utf8(TextOf(controls_[index])));
-        ShowValues();
-      } else if (notification == EN_KILLFOCUS && !returningFocus_ &&
-                 row.option->kind == OptionKind::kNumericText) {
-        // Checked once the focus has arrived where it was going, not in the middle of the move.
-        PostMessageW(content_, kCheckMessage, index, 0);
+      } else if (notification == EN_KILLFOCUS) {
+        logic_.FocusLeft(index);
       }
       return;
     case ControlKind::kCheckBox:
-      if (notification == BN_CLICKED) {
-        logic_.ToggleCheck(*row.option);
-        ShowValues();
-      }
+      if (notification == BN_CLICKED) logic_.ToggleCheck(*row.option);
       return;
     case ControlKind::kChoiceBox:
-      if (notification == CBN_SELCHANGE && !showing_) {
+      if (notification == CBN_SELCHANGE) {
         logic_.SetChoice(*row.option,
                          static_cast<int>(SendMessageW(controls_[index], CB_GETCURSEL, 0, 0)));
-        ShowValues();
       }
       return;
     case ControlKind::kButton:
     case ControlKind::kPictureButton:
-      if (notification != BN_CLICKED) return;
-      if (row.name == "cOpen") Press(&FormLogic::OpenPressed);
-      if (row.name == "cSave") Press(&FormLogic::SavePressed);
-      if (row.name == "cAbout") Press(&FormLogic::AboutPressed);
-      if (row.name == "cOpenFolder") Press(&FormLogic::OpenFolderPressed);
-      if (row.name == "cStartConv") StartConversion();
+      if (notification == BN_CLICKED) logic_.Pressed(index);
       return;
     default:
       return;
   }
 }
 
-void Form1::CheckNumber(std::size_t row) {
-  // The focus gone to another window, the message box among them, does not leave the box.
+bool Form1::PreTranslateMessage(MSG& message) {
+  if (window_ == nullptr) return false;
+  // The progress box's own keys: Escape is Cancel.
+  if (progress_ != nullptr && (message.hwnd == progress_ || IsChild(progress_, message.hwnd))) {
+    return IsDialogMessageW(progress_, &message) != FALSE;
+  }
+  if (message.hwnd != window_ && IsChild(window_, message.hwnd) == FALSE) return false;
   const HWND focus = GetFocus();
-  if (focus == nullptr || !IsChild(window_, focus) || logic_.CheckNumber(*kControls[row].option)) {
-    return;
+  bool handled = false;
+  if (message.message == WM_SYSCHAR && message.wParam < 0x80) {
+    // Alt and a letter go where the control table says; a label would otherwise send the focus
+    // to the control after it in the tab order.
+    handled = logic_.KeyPressed(static_cast<char>(message.wParam));
+  } else if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
+             RowOf(focus) < kControls.size() && IsButton(kControls[RowOf(focus)])) {
+    // Enter on a button presses it.
+    SendMessageW(focus, BM_CLICK, 0, 0);
+    handled = true;
   }
-  checkFailed_ = true;
-  // The control that had the focus meanwhile loses it now; that must not start its own check.
-  // The text is selected, so that typing replaces it.
-  returningFocus_ = true;
-  SetFocus(controls_[row]);
-  SendMessageW(controls_[row], EM_SETSEL, 0, -1);
-  returningFocus_ = false;
+  if (!handled) handled = IsDialogMessageW(window_, &message) != FALSE;
+  if (window_ != nullptr && GetFocus() != focus) ShowFocused();
+  return handled;
 }
 
-bool Form1::NumbersSettled() {
-  // A box left by clicking a button is checked before the button does anything, and a check
-  // that fails cancels the click.
-  checkFailed_ = false;
-  MSG message;
-  while (PeekMessageW(&message, content_, kCheckMessage, kCheckMessage, PM_REMOVE)) {
-    CheckNumber(static_cast<std::size_t>(message.wParam));
+void Form1::ShowFocused() {
+  // The control the keyboard moved to is scrolled into sight, with a little room around it.
+  const HWND focus = GetFocus();
+  if (focus == nullptr || GetParent(focus) != content_) return;
+  RECT control{};
+  GetWindowRect(focus, &control);
+  MapWindowPoints(nullptr, content_, reinterpret_cast<POINT*>(&control), 2);
+  RECT shown{};
+  GetClientRect(viewport_, &shown);
+  const LONG room = ToPixels(8 * dpi_ / 96.0);
+  POINT at = scroll_;
+  for (const auto& [offset, first, last, size] :
+       {std::tuple{&at.x, control.left, control.right, shown.right},
+        std::tuple{&at.y, control.top, control.bottom, shown.bottom}}) {
+    if (first - room < *offset) {
+      *offset = std::max<LONG>(0, first - room);
+    } else if (last + room > *offset + size) {
+      *offset = std::min<LONG>(first - room, last + room - size);
+    }
   }
-  return !checkFailed_;
+  if (at.x != scroll_.x || at.y != scroll_.y) {
+    scroll_ = at;
+    Place();
+  }
 }
 
-void Form1::Press(void (FormLogic::*handler)()) {
-  if (!NumbersSettled()) return;
-  (logic_.*handler)();
-  ShowValues();
+std::optional<std::string> Form1::ChooseFileToOpen(const FileDialog& dialog) {
+  return dialogs_.ChooseFileToOpen(dialog);
 }
 
-void Form1::StartConversion() {
-  if (!NumbersSettled() || logic_.running()) return;
-  logic_.StartPressed();
+std::optional<std::string> Form1::ChooseFileToSave(const FileDialog& dialog) {
+  return dialogs_.ChooseFileToSave(dialog);
+}
+
+void Form1::ShowMessage(const std::string& text) { dialogs_.ShowMessage(text); }
+
+bool Form1::Ask(const std::string& question) { return dialogs_.Ask(question); }
+
+void Form1::ShowAbout(const std::string& text) { dialogs_.ShowAbout(text); }
+
+bool Form1::OpenFolder(const std::string& path) { return dialogs_.OpenFolder(path); }
+
+void Form1::Focus(std::size_t control) {
+  SetFocus(controls_[control]);
+  if (kControls[control].kind == ControlKind::kTextBox) {
+    SendMessageW(controls_[control], EM_SETSEL, 0, -1);
+  }
+  ShowFocused();
+}
+
+std::optional<std::size_t> Form1::FocusedControl() const {
+  const std::size_t row = RowOf(GetFocus());
+  if (row == kControls.size()) return std::nullopt;
+  return row;
+}
+
+void Form1::After(std::chrono::milliseconds delay, std::function<void()> task) {
+  if (window_ == nullptr) return;
+  const UINT_PTR id = nextTask_++;
+  tasks_.emplace(id, std::move(task));
+  if (delay.count() == 0) {
+    PostMessageW(window_, kTaskMessage, id, 0);
+  } else {
+    SetTimer(window_, id, static_cast<UINT>(delay.count()), nullptr);
+  }
+}
+
+void Form1::RunTask(UINT_PTR id) {
+  KillTimer(window_, id);
+  const auto task = tasks_.find(id);
+  if (task == tasks_.end()) return;
+  const std::function<void()> call = std::move(task->second);
+  tasks_.erase(task);
+  call();
+}
+
+void Form1::ShowRun(const RunProgress& run) {
   // Nothing typed while the run goes reaches the controls, to be applied afterwards.
-  EnableWindow(content_, FALSE);
-  SetTimer(window_, kPollTimer, kPollMilliseconds, nullptr);
-}
-
-void Form1::PollRun() {
-  if (polling_) return;  // a question asked while the run ends runs its own message loop
-  polling_ = true;
-  KillTimer(window_, kPollTimer);
-  const RunProgress progress = logic_.Poll();
-  polling_ = false;
-  if (!progress.running) {
+  EnableWindow(content_, !run.running);
+  EnableWindow(statusBar_, !run.running);
+  if (!run.showDialog) {
     CloseProgress();
-    EnableWindow(content_, TRUE);
-    ShowValues();
-    SetFocus(Control("cStartConv"));
     return;
   }
-  if (progress.showDialog) ShowProgress(progress);
-  SetTimer(window_, kPollTimer, kPollMilliseconds, nullptr);
-}
-
-void Form1::ShowProgress(const RunProgress& progress) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   const double pixel = dpi_ / 96.0;
   if (progress_ == nullptr) {
-    progress_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kProgressClass, L"Snipforge",
-                                WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, CW_USEDEFAULT,
-                                CW_USEDEFAULT, ToPixels(360 * pixel), ToPixels(150 * pixel),
-                                window_, nullptr, instance, this);
+    // Centred over the window, within the work area.
+    const int width = ToPixels(360 * pixel);
+    const int height = ToPixels(150 * pixel);
+    RECT over{};
+    GetWindowRect(window_, &over);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    const int left = std::clamp<int>((over.left + over.right - width) / 2, work.left,
+                                     std::max<int>(work.left, work.right - width));
+    const int top = std::clamp<int>((over.top + over.bottom - height) / 2, work.top,
+                                    std::max<int>(work.top, work.bottom - height));
+    progress_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kProgressClass,
+                                L"Snipforge", WS_POPUP | WS_CAPTION | WS_SYSMENU, left, top, width,
+                                height, window_, nullptr, instance, this);
     const auto child = [&](const wchar_t* kind, const wchar_t* text, DWORD style, int id, int x,
                            int y, int w, int h) {
       const HWND control = CreateWindowExW(
@@ -518,22 +659,29 @@ void Form1::ShowProgress(const RunProgress& progress) {
     child(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, kProgressLabelId, 12, 10, 320, 20);
     const HWND bar = child(PROGRESS_CLASSW, L"", 0, kProgressBarId, 12, 34, 320, 18);
     SendMessageW(bar, PBM_SETRANGE32, 0, 100);
-    child(L"BUTTON", L"Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL, 252, 64, 80, 26);
+    const HWND cancel =
+        child(L"BUTTON", L"Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL, 252, 64, 80, 26);
+    ShowWindow(progress_, SW_SHOW);
+    SetFocus(cancel);
   }
-  SetWindowTextW(GetDlgItem(progress_, kProgressLabelId), Wide(progress.stage).c_str());
+  SetWindowTextW(GetDlgItem(progress_, kProgressLabelId), Wide(run.stage).c_str());
   SendMessageW(GetDlgItem(progress_, kProgressBarId), PBM_SETPOS,
-               static_cast<WPARAM>(progress.percent), 0);
-  EnableWindow(GetDlgItem(progress_, IDCANCEL), !progress.tooLateToCancel);
+               static_cast<WPARAM>(run.percent), 0);
+  EnableWindow(GetDlgItem(progress_, IDCANCEL), !run.tooLateToCancel);
 }
 
 void Form1::CloseProgress() {
-  if (progress_ != nullptr) DestroyWindow(progress_);
-  progress_ = nullptr;
+  if (progress_ == nullptr) return;
+  const HWND box = std::exchange(progress_, nullptr);
+  const bool active = GetActiveWindow() == box;
+  DestroyWindow(box);
+  if (active && window_ != nullptr) SetActiveWindow(window_);
 }
 
 void Form1::Close() {
   // A conversion still running stops, leaving the old script, and the values are saved.
-  KillTimer(window_, kPollTimer);
+  for (const auto& task : tasks_) KillTimer(window_, task.first);
+  tasks_.clear();
   CloseProgress();
   logic_.CloseWindow();
   DestroyWindow(window_);
@@ -543,38 +691,98 @@ void Form1::DrawGapLabel(const DRAWITEMSTRUCT& item) {
   const auto row = static_cast<std::size_t>(item.CtlID) - kFirstControlId;
   FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
   const HGDIOBJ old = SelectObject(item.hDC, font_);
+  const bool enabled = IsWindowEnabled(content_) != FALSE;
   SetBkMode(item.hDC, TRANSPARENT);
-  SetTextColor(item.hDC, GetSysColor(IsWindowEnabled(content_) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  SetTextColor(item.hDC, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
   SetTextAlign(item.hDC, TA_BASELINE | TA_LEFT);
+  // The key's letter is underlined as the system underlines it in other captions: unless the
+  // keyboard cues are hidden until Alt is pressed.
+  const bool showKey = (item.itemState & ODS_NOACCEL) == 0;
+  const int line = std::max(1, ToPixels(dpi_ / 96.0));
   for (const PlacedWord& word : layout_.words[row]) {
     const std::wstring text = Wide(word.text);
-    TextOutW(item.hDC, ToPixels(word.x), ToPixels(word.baseline), text.c_str(),
-             static_cast<int>(text.size()));
+    const int x = ToPixels(word.x);
+    const int y = ToPixels(word.baseline);
+    TextOutW(item.hDC, x, y, text.c_str(), static_cast<int>(text.size()));
+    if (!showKey || word.key == std::string::npos) continue;
+    const std::wstring before = Wide(std::string_view(word.text).substr(0, word.key));
+    const std::wstring letter = Wide(std::string_view(word.text).substr(word.key, 1));
+    SIZE start{};
+    SIZE size{};
+    GetTextExtentPoint32W(item.hDC, before.c_str(), static_cast<int>(before.size()), &start);
+    GetTextExtentPoint32W(item.hDC, letter.c_str(), static_cast<int>(letter.size()), &size);
+    const RECT underline{x + start.cx, y + line, x + start.cx + size.cx, y + 2 * line};
+    FillRect(item.hDC, &underline, GetSysColorBrush(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
   }
   SelectObject(item.hDC, old);
 }
 
-LRESULT Form1::OnContent(UINT message, WPARAM w, LPARAM l) {
+void Form1::DrawStatus(const DRAWITEMSTRUCT& item) {
+  FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+  const HGDIOBJ old = SelectObject(item.hDC, font_);
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC,
+               GetSysColor(IsWindowEnabled(statusBar_) != FALSE ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  // Two lines: the run's warning, then what was written, each cut short with an ellipsis; a
+  // message alone wraps over both.
+  std::wstring text = Wide(logic_.status());
+  const std::size_t newline = text.find(L'\n');
+  RECT area = item.rcItem;
+  if (newline != std::wstring::npos) {
+    RECT first = area;
+    first.bottom = (area.top + area.bottom) / 2;
+    RECT second = area;
+    second.top = first.bottom;
+    std::wstring rest = text.substr(newline + 1);
+    std::replace(rest.begin(), rest.end(), L'\n', L' ');
+    DrawTextW(item.hDC, text.c_str(), static_cast<int>(newline), &first,
+              DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+    DrawTextW(item.hDC, rest.c_str(), static_cast<int>(rest.size()), &second,
+              DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+  } else {
+    const UINT flags = DT_WORDBREAK | DT_EDITCONTROL | DT_END_ELLIPSIS | DT_NOPREFIX;
+    RECT needed = area;
+    DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &needed, flags | DT_CALCRECT);
+    const LONG spare = (area.bottom - area.top) - (needed.bottom - needed.top);
+    if (spare > 0) area.top += spare / 2;
+    DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &area, flags);
+  }
+  SelectObject(item.hDC, old);
+}
+
+LRESULT Form1::OnContent(HWND window, UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_COMMAND:
       OnCommand(LOWORD(w), HIWORD(w));
       return 0;
-    case WM_DRAWITEM:
-      DrawGapLabel(*reinterpret_cast<const DRAWITEMSTRUCT*>(l));
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(l);
+      if (item.hwndItem == Control("lStatus")) {
+        DrawStatus(item);
+      } else {
+        DrawGapLabel(item);
+      }
       return TRUE;
-    case kCheckMessage:
-      CheckNumber(static_cast<std::size_t>(w));
-      return 0;
+    }
+    case WM_PAINT:
+      if (window == statusBar_) {
+        // The etched line between the area that scrolls and the status bar.
+        PAINTSTRUCT paint;
+        const HDC dc = BeginPaint(window, &paint);
+        RECT area{};
+        GetClientRect(window, &area);
+        DrawEdge(dc, &area, EDGE_ETCHED, BF_TOP);
+        EndPaint(window, &paint);
+        return 0;
+      }
+      return DefWindowProcW(window, message, w, l);
     default:
-      return DefWindowProcW(content_, message, w, l);
+      return DefWindowProcW(window, message, w, l);
   }
 }
 
-LRESULT Form1::OnWindow(UINT message, WPARAM w, LPARAM l) {
+LRESULT Form1::OnViewport(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
-    case WM_SIZE:
-      if (content_ != nullptr) Place();
-      return 0;
     case WM_HSCROLL:
     case WM_VSCROLL:
       Scroll(message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(w));
@@ -582,13 +790,27 @@ LRESULT Form1::OnWindow(UINT message, WPARAM w, LPARAM l) {
     case WM_MOUSEWHEEL:
       Scroll(SB_VERT, GET_WHEEL_DELTA_WPARAM(w) > 0 ? SB_LINEUP : SB_LINEDOWN);
       return 0;
+    default:
+      return DefWindowProcW(viewport_, message, w, l);
+  }
+}
+
+LRESULT Form1::OnWindow(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_SIZE:
+      if (statusBar_ != nullptr) Place();
+      return 0;
+    case WM_COMMAND:
+      // The dialog keys send a button's command to the window; it belongs to the control's.
+      if (RowOf(reinterpret_cast<HWND>(l)) < kControls.size()) OnCommand(LOWORD(w), HIWORD(w));
+      return 0;
     case WM_DPICHANGED: {
       dpi_ = HIWORD(w);
       MakeFont();
-      LayOut();
       const RECT* suggested = reinterpret_cast<const RECT*>(l);
       SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      LayOut();
       return 0;
     }
     case WM_SETTINGCHANGE:
@@ -598,17 +820,20 @@ LRESULT Form1::OnWindow(UINT message, WPARAM w, LPARAM l) {
       }
       return 0;
     case WM_TIMER:
-      if (w == kPollTimer) PollRun();
+    case kTaskMessage:
+      RunTask(w);
       return 0;
     case WM_ACTIVATE:
       // As a dialog does: the focus goes back where it was when the window was left, at first
-      // into Input.
+      // into the control the logic names.
       if (LOWORD(w) == WA_INACTIVE) {
-        if (const HWND focus = GetFocus(); focus != nullptr && IsChild(content_, focus)) {
+        if (const HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) {
           lastFocus_ = focus;
         }
       } else {
-        SetFocus(lastFocus_ != nullptr && IsWindow(lastFocus_) ? lastFocus_ : Control("tInput"));
+        SetFocus(lastFocus_ != nullptr && IsWindow(lastFocus_)
+                     ? lastFocus_
+                     : controls_[FormLogic::FirstFocus()]);
       }
       return 0;
     case WM_DROPFILES: {
@@ -626,7 +851,6 @@ LRESULT Form1::OnWindow(UINT message, WPARAM w, LPARAM l) {
         } else {
           logic_.TakeInput(Utf8(path));
         }
-        ShowValues();
       }
       DragFinish(drop);
       return 0;
@@ -652,10 +876,18 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM w, LPARAM l
   return form->OnWindow(message, w, l);
 }
 
+LRESULT CALLBACK Form1::ViewportProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  Form1* form = ObjectOf<Form1>(window, message, l);
+  if (form == nullptr || form->viewport_ != window) return DefWindowProcW(window, message, w, l);
+  return form->OnViewport(message, w, l);
+}
+
 LRESULT CALLBACK Form1::ContentProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   Form1* form = ObjectOf<Form1>(window, message, l);
-  if (form == nullptr || form->content_ != window) return DefWindowProcW(window, message, w, l);
-  return form->OnContent(message, w, l);
+  if (form == nullptr || (form->content_ != window && form->statusBar_ != window)) {
+    return DefWindowProcW(window, message, w, l);
+  }
+  return form->OnContent(window, message, w, l);
 }
 
 LRESULT CALLBACK Form1::ProgressProc(HWND window, UINT message, WPARAM w, LPARAM l) {

@@ -6,68 +6,99 @@
 #include <windows.h>
 
 #include <array>
+#include <chrono>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "settings/settings_store.h"
 #include "window/logic/controls.h"
+#include "window/logic/desktop.h"
 #include "window/logic/form_logic.h"
 #include "window/logic/layout.h"
 
 namespace snipforge {
 
 // The window named Form1. Its controls have the ids kFirstControlId + their row in kControls.
-class Form1 {
+// The controls scroll in an area of their own when the window is smaller than they need; the
+// status bar with Open folder stays at the bottom. It answers the logic's questions about the
+// window itself (the values shown, the focus, a timer, the progress box) and hands the dialogs
+// to `dialogs`.
+class Form1 : private Desktop {
  public:
   static constexpr int kFirstControlId = 100;
 
   // With stores, the stored values replace the start values before the window is first shown
   // and are saved again when it closes. An `input` file then goes into tInput, so that tOutput
   // follows it. `quitOnClose` ends the message loop when the window goes.
-  Form1(Desktop& desktop, std::optional<StoreLocations> stores,
+  Form1(DesktopDialogs& dialogs, std::optional<StoreLocations> stores,
         const std::optional<std::string>& input, bool quitOnClose);
-  ~Form1();
+  ~Form1() override;
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 
   [[nodiscard]] HWND window() const { return window_; }
   [[nodiscard]] HWND Control(std::string_view name) const;
+  [[nodiscard]] HWND progressBox() const { return progress_; }
   [[nodiscard]] ControlValues Values() const { return logic_.values(); }
   [[nodiscard]] const FormLayout& layout() const { return layout_; }
+  [[nodiscard]] FormLogic& logic() { return logic_; }
   // True while a conversion runs and the controls take no input.
   [[nodiscard]] bool running() const { return logic_.running(); }
 
+  // The message loop hands each message here first: Alt and a letter, Enter on a button, and
+  // the dialog keys (Tab, Escape) of the window and of its progress box. True when it was
+  // handled, and must not be dispatched.
+  bool PreTranslateMessage(MSG& message);
+
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
+  static LRESULT CALLBACK ViewportProc(HWND window, UINT message, WPARAM w, LPARAM l);
   static LRESULT CALLBACK ContentProc(HWND window, UINT message, WPARAM w, LPARAM l);
   static LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM w, LPARAM l);
   LRESULT OnWindow(UINT message, WPARAM w, LPARAM l);
-  LRESULT OnContent(UINT message, WPARAM w, LPARAM l);
+  LRESULT OnViewport(UINT message, WPARAM w, LPARAM l);
+  LRESULT OnContent(HWND window, UINT message, WPARAM w, LPARAM l);
   void OnCommand(int control, int notification);
+
+  // The dialogs go to the desktop's.
+  std::optional<std::string> ChooseFileToOpen(const FileDialog& dialog) override;
+  std::optional<std::string> ChooseFileToSave(const FileDialog& dialog) override;
+  void ShowMessage(const std::string& text) override;
+  bool Ask(const std::string& question) override;
+  void ShowAbout(const std::string& text) override;
+  bool OpenFolder(const std::string& path) override;
+  // The window's part.
+  void ShowValues() override;
+  void Focus(std::size_t control) override;
+  [[nodiscard]] std::optional<std::size_t> FocusedControl() const override;
+  void After(std::chrono::milliseconds delay, std::function<void()> task) override;
+  void ShowRun(const RunProgress& run) override;
 
   void BuildControls();
   void MakeFont();
   void LayOut();
   void Place();
   void Scroll(int bar, int request);
-  void ShowValues();
-  void CheckNumber(std::size_t control);
-  [[nodiscard]] bool NumbersSettled();
-  void Press(void (FormLogic::*handler)());
-  void StartConversion();
-  void PollRun();
-  void ShowProgress(const RunProgress& progress);
+  void ShowFocused();
+  void RunTask(UINT_PTR id);
   void CloseProgress();
   void Close();
   void DrawGapLabel(const DRAWITEMSTRUCT& item);
-  [[nodiscard]] std::wstring TextOf(HWND control) const;
+  void DrawStatus(const DRAWITEMSTRUCT& item);
+  void SetTip(HWND control, const std::string& text);
+  [[nodiscard]] std::size_t RowOf(HWND control) const;
+  [[nodiscard]] int StatusBarHeight() const;
 
-  Desktop& desktop_;
+  DesktopDialogs& dialogs_;
   FormLogic logic_;
   bool quitOnClose_;
   HWND window_ = nullptr;
-  HWND content_ = nullptr;
+  HWND viewport_ = nullptr;   // the area that scrolls, with its scroll bars
+  HWND content_ = nullptr;    // in it, the controls at the laid-out size
+  HWND statusBar_ = nullptr;  // below it
   HWND tooltip_ = nullptr;
   HWND progress_ = nullptr;
   HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
@@ -78,11 +109,9 @@ class Form1 {
   UINT dpi_ = 96;
   FormLayout layout_;
   POINT scroll_{};
-  bool showing_ = false;         // set while the controls are given the logic's values
-  bool returningFocus_ = false;  // set while the check itself moves the focus
-  bool checkFailed_ = false;     // set when a check showed its message
-  bool polling_ = false;
   bool placing_ = false;
+  std::map<UINT_PTR, std::function<void()>> tasks_;  // what After is to call, by timer id
+  UINT_PTR nextTask_ = 1;
 };
 
 }  // namespace snipforge

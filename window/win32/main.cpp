@@ -34,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     // Tab, Shift+Tab, Enter and Escape move between the controls as in a dialog.
-    if (form.window() != nullptr && IsDialogMessageW(form.window(), &message)) continue;
+    if (form.PreTranslateMessage(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -36,16 +36,17 @@ std::wstring FilterList(const std::vector<FileFilter>& filters) {
 
 std::optional<std::string> Win32Desktop::ChooseFileToOpen(const FileDialog& dialog) {
   // Only an existing file, long names.
-  return ChooseFile(dialog, OFN_FILEMUSTEXIST | OFN_LONGNAMES);
+  return ChooseFile(dialog, false, OFN_FILEMUSTEXIST | OFN_LONGNAMES);
 }
 
 std::optional<std::string> Win32Desktop::ChooseFileToSave(const FileDialog& dialog) {
-  // Asks before an existing file is chosen, refuses a read-only one or a write-protected folder.
-  return ChooseFile(dialog, OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN | OFN_LONGNAMES |
-                                OFN_PATHMUSTEXIST);
+  // Refuses a read-only file or a write-protected folder; the window asks before an existing
+  // file is replaced.
+  return ChooseFile(dialog, true, OFN_NOREADONLYRETURN | OFN_LONGNAMES | OFN_PATHMUSTEXIST);
 }
 
-std::optional<std::string> Win32Desktop::ChooseFile(const FileDialog& dialog, DWORD flags) {
+std::optional<std::string> Win32Desktop::ChooseFile(const FileDialog& dialog, bool save,
+                                                    DWORD flags) {
   const std::wstring filters = FilterList(dialog.filters);
   const std::wstring folder = Wide(dialog.folder);
   std::vector<wchar_t> file(kPathRoom, L'\0');
@@ -61,8 +62,7 @@ std::optional<std::string> Win32Desktop::ChooseFile(const FileDialog& dialog, DW
   request.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
   // The dialog leaves the working folder as it was.
   request.Flags = flags | OFN_EXPLORER | OFN_NOCHANGEDIR;
-  const bool chosen = (flags & OFN_OVERWRITEPROMPT) != 0 ? GetSaveFileNameW(&request)
-                                                          : GetOpenFileNameW(&request);
+  const bool chosen = save ? GetSaveFileNameW(&request) : GetOpenFileNameW(&request);
   if (!chosen) return std::nullopt;
   return Utf8(file.data());
 }
@@ -70,6 +70,44 @@ std::optional<std::string> Win32Desktop::ChooseFile(const FileDialog& dialog, DW
 void Win32Desktop::ShowMessage(const std::string& text) {
   MessageBoxW(owner_, Wide(text).c_str(), L"Snipforge", MB_OK);
 }
+
+namespace {
+
+// The question open on this thread, whose Escape is No.
+thread_local HWND openQuestion = nullptr;
+
+// Escape in the question clicks No. A task dialog that allows cancelling takes Escape as
+// Cancel on Windows, which the question reads as No, but wine's ignores it.
+LRESULT CALLBACK EscapeIsNo(int code, WPARAM w, LPARAM l) {
+  auto* message = reinterpret_cast<MSG*>(l);
+  if (code == HC_ACTION && w == PM_REMOVE && openQuestion != nullptr &&
+      message->message == WM_KEYDOWN && message->wParam == VK_ESCAPE &&
+      (message->hwnd == openQuestion || IsChild(openQuestion, message->hwnd))) {
+    message->message = WM_NULL;
+    PostMessageW(openQuestion, TDM_CLICK_BUTTON, IDNO, 0);
+  }
+  return CallNextHookEx(nullptr, code, w, l);
+}
+
+HRESULT CALLBACK QuestionEvent(HWND box, UINT event, WPARAM, LPARAM, LONG_PTR owner) {
+  if (event == TDN_CREATED) {
+    openQuestion = box;
+    // Over the middle of the window that asks.
+    RECT over{};
+    RECT size{};
+    if (owner != 0 && GetWindowRect(reinterpret_cast<HWND>(owner), &over) &&
+        GetWindowRect(box, &size)) {
+      SetWindowPos(box, nullptr, (over.left + over.right - (size.right - size.left)) / 2,
+                   (over.top + over.bottom - (size.bottom - size.top)) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  } else if (event == TDN_DESTROYED) {
+    openQuestion = nullptr;
+  }
+  return S_OK;
+}
+
+}  // namespace
 
 bool Win32Desktop::Ask(const std::string& question) {
   const std::wstring text = Wide(question);
@@ -87,8 +125,14 @@ bool Win32Desktop::Ask(const std::string& question) {
       config.pszMainIcon = TD_WARNING_ICON;
       config.pszContent = text.c_str();
       config.nDefaultButton = IDNO;
+      config.pfCallback = QuestionEvent;
+      config.lpCallbackData = reinterpret_cast<LONG_PTR>(owner_);
+      const HHOOK hook =
+          SetWindowsHookExW(WH_GETMESSAGE, EscapeIsNo, nullptr, GetCurrentThreadId());
       int button = IDNO;
-      if (SUCCEEDED(taskDialog(&config, &button, nullptr, nullptr))) return button == IDYES;
+      const HRESULT shown = taskDialog(&config, &button, nullptr, nullptr);
+      if (hook != nullptr) UnhookWindowsHookEx(hook);
+      if (SUCCEEDED(shown)) return button == IDYES;
     }
   }
   return MessageBoxW(owner_, text.c_str(), L"Snipforge",
@@ -108,8 +152,10 @@ void Win32Desktop::ShowAbout(const std::string& text) {
   MessageBoxIndirectW(&box);
 }
 
-void Win32Desktop::OpenFolder(const std::string& path) {
-  ShellExecuteW(owner_, L"open", Wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+bool Win32Desktop::OpenFolder(const std::string& path) {
+  // A value above 32 says Explorer took it.
+  return reinterpret_cast<INT_PTR>(ShellExecuteW(owner_, L"open", Wide(path).c_str(), nullptr,
+                                                 nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 }  // namespace snipforge

@@ -1,5 +1,5 @@
 // The desktop's own dialogs for the Win32 window: the common file dialogs, message boxes, the
-// question before a file is replaced, the About box and Explorer. Texts are UTF-8 inside and
+// questions, the About box and Explorer. Texts are UTF-8 inside and
 // UTF-16 at every call, and always plain text.
 #pragma once
 
@@ -13,7 +13,7 @@
 
 namespace snipforge {
 
-class Win32Desktop final : public Desktop {
+class Win32Desktop final : public DesktopDialogs {
  public:
   // The window the dialogs belong to.
   void SetOwner(HWND owner) { owner_ = owner; }
@@ -23,10 +23,10 @@ class Win32Desktop final : public Desktop {
   void ShowMessage(const std::string& text) override;
   bool Ask(const std::string& question) override;
   void ShowAbout(const std::string& text) override;
-  void OpenFolder(const std::string& path) override;
+  bool OpenFolder(const std::string& path) override;
 
  private:
-  std::optional<std::string> ChooseFile(const FileDialog& dialog, DWORD flags);
+  std::optional<std::string> ChooseFile(const FileDialog& dialog, bool save, DWORD flags);
 
   HWND owner_ = nullptr;
 };
