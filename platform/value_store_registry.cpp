@@ -110,7 +110,7 @@ bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }
 
 // The registry ignores the case of value names: one written as "toffsetbefore" (with regedit or
-// a .reg file) is the program's "tOffsetBefore", and is read under the program's spelling.
+// a .reg file) is the program's option of that name, and is read under the program's spelling.
 std::string OwnSpelling(std::string name) {
   for (const Option& option : kOptions) {
     if (SameIgnoringAsciiCase(name, option.name)) return std::string(option.name);

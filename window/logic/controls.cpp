@@ -11,7 +11,8 @@ constexpr bool HoldsValue(const ControlRow& control) {
          control.kind == ControlKind::kChoiceBox;
 }
 
-// Every option has the control that holds its value, every gap label a box, every control
+// Every option has the control that holds its value and every other control of an option a
+// name of its own, every gap label an option whose box stands over its sentence, every control
 // stands in the area that scrolls or in the status bar, and every control in a group inside that
 // group's box.
 constexpr bool TableIsWhole() {
@@ -23,7 +24,10 @@ constexpr bool TableIsWhole() {
     if (holders != 1) return false;
   }
   for (const ControlRow& control : kControls) {
-    if ((control.kind == ControlKind::kGapLabel) == control.box.empty()) return false;
+    if ((control.kind == ControlKind::kGapLabel && control.option == nullptr) ||
+        control.name.empty() != (control.option != nullptr && HoldsValue(control))) {
+      return false;
+    }
     const int height = control.inStatusBar ? kStatusBarHeight : kClientHeight;
     if (control.left + control.width > kClientWidth || control.top + control.height > height ||
         (control.inStatusBar && !control.group.empty())) {

@@ -27,7 +27,9 @@ enum class ControlKind {
 inline constexpr std::size_t kControlKinds = 10;
 
 struct ControlRow {
-  std::string_view name;  // "tInput", "Label3", "cOpen": the object name in the views
+  // The object name in the views ("Label3", "cOpen"); empty for a control that holds an
+  // option's value, which takes the option's name (NameOf).
+  std::string_view name;
   ControlKind kind;
   int left, top, width, height;  // twips in the client area, or in the status bar
   std::string_view group;        // the group box's name it stands in; empty for none
@@ -40,7 +42,6 @@ struct ControlRow {
   std::string_view text;            // a button's or group box's caption
   std::string_view accessibleName;  // for a button; an option's control takes its caption's
   std::string_view tip;             // for a button; an option's control takes its row's tip
-  std::string_view box;             // a gap label's text box
   bool stretches = false;           // grows by as much as the window is widened
   bool followsRightEdge = false;    // moves with the window's right edge
   // Stands in the status bar at the bottom of the window, outside the area that scrolls.
@@ -65,87 +66,89 @@ inline constexpr auto kControls = [] {
   using C = ControlValues;
   return std::to_array<ControlRow>({
       {"Frame2", K::kGroupBox, 120, 2280, 4575, 3465, {}, nullptr, {}, kBadFramesGroup, {}, {},
-       {}, true},
+       true},
       {"Frame1", K::kGroupBox, 120, 6960, 4575, 2655, {}, nullptr, {}, kGoodFramesGroup, {}, {},
-       {}, true},
-      {"Label3", K::kLabel, 120, 0, 2775, 255, {}, Row(&C::tInput), "&Input", {}, {}, {}, {},
        true},
-      {"tInput", K::kTextBox, 120, 360, 2775, 375, {}, Row(&C::tInput), {}, {}, {}, {}, {}, true},
+      {"Label3", K::kLabel, 120, 0, 2775, 255, {}, Row(&C::tInput), "&Input", {}, {}, {},
+       true},
+      {{}, K::kTextBox, 120, 360, 2775, 375, {}, Row(&C::tInput), {}, {}, {}, {}, true},
       {"cOpen", K::kPictureButton, 3000, 360, 375, 375, {}, nullptr, {}, {}, "Open",
-       "Find the frame list", {}, false, true},
+       "Find the frame list", false, true},
       {"cAbout", K::kButton, 3480, 120, 855, 615, {}, nullptr, "&About", "About", "About",
-       "About Snipforge", {}, false, true},
-      {"Label4", K::kLabel, 120, 840, 2775, 255, {}, Row(&C::tOutput), "&Output", {}, {}, {}, {},
+       "About Snipforge", false, true},
+      {"Label4", K::kLabel, 120, 840, 2775, 255, {}, Row(&C::tOutput), "&Output", {}, {}, {},
        true},
-      {"tOutput", K::kTextBox, 120, 1200, 2775, 375, {}, Row(&C::tOutput), {}, {}, {}, {}, {},
+      {{}, K::kTextBox, 120, 1200, 2775, 375, {}, Row(&C::tOutput), {}, {}, {}, {},
        true},
       {"cSave", K::kPictureButton, 3000, 1200, 375, 375, {}, nullptr, {}, {}, "Save",
-       "Choose where the script goes", {}, false, true},
+       "Choose where the script goes", false, true},
       // A row of its own under Output: how the list is read and what the script is for.
       {"Label13", K::kLabel, 120, 1740, 900, 255, {}, Row(&C::cboListFormat), "&List"},
-      {"cboListFormat", K::kChoiceBox, 1080, 1680, 1080, 375, {}, Row(&C::cboListFormat)},
+      {{}, K::kChoiceBox, 1080, 1680, 1080, 375, {}, Row(&C::cboListFormat)},
       {"Label14", K::kLabel, 2280, 1740, 900, 255, {}, Row(&C::cboScriptFor), "S&cript"},
-      {"cboScriptFor", K::kChoiceBox, 3240, 1680, 1455, 375, {}, Row(&C::cboScriptFor)},
-      {"chOutputBadFrames", K::kCheckBox, 240, 2520, 1095, 615, "Frame2",
+      {{}, K::kChoiceBox, 3240, 1680, 1455, 375, {}, Row(&C::cboScriptFor)},
+      {{}, K::kCheckBox, 240, 2520, 1095, 615, "Frame2",
        Row(&C::chOutputBadFrames), "&Badframes"},
       {"Label6", K::kLabel, 240, 3120, 4335, 255, "Frame2", Row(&C::tAppendBeforeBad), "b&efore",
-       {}, {}, {}, {}, true},
-      {"tAppendBeforeBad", K::kTextBox, 240, 3360, 4335, 375, "Frame2", Row(&C::tAppendBeforeBad),
-       {}, {}, {}, {}, {}, true},
-      {"Label12", K::kLabel, 240, 3720, 3615, 255, "Frame2", Row(&C::tAppendtoBad), "ba&d", {}, {},
-       {}, {}, true},
-      {"tAppendtoBad", K::kTextBox, 240, 3960, 4335, 375, "Frame2", Row(&C::tAppendtoBad), {}, {},
        {}, {}, {}, true},
+      {{}, K::kTextBox, 240, 3360, 4335, 375, "Frame2", Row(&C::tAppendBeforeBad),
+       {}, {}, {}, {}, true},
+      {"Label12", K::kLabel, 240, 3720, 3615, 255, "Frame2", Row(&C::tAppendtoBad), "ba&d", {}, {},
+       {}, true},
+      {{}, K::kTextBox, 240, 3960, 4335, 375, "Frame2", Row(&C::tAppendtoBad), {}, {},
+       {}, {}, true},
       // As wide as its neighbour above, so that its longer caption fits.
       {"Label11", K::kLabel, 240, 4320, 3615, 255, "Frame2", Row(&C::tAppendToGood), "A&ppend", {},
+       {}, {}, true},
+      {{}, K::kTextBox, 240, 4560, 4335, 375, "Frame2", Row(&C::tAppendToGood), {},
        {}, {}, {}, true},
-      {"tAppendToGood", K::kTextBox, 240, 4560, 4335, 375, "Frame2", Row(&C::tAppendToGood), {},
-       {}, {}, {}, {}, true},
       // Four lines high rather than three: the room below it up to the frame is free.
       {"Label2", K::kWrappedLabel, 240, 5040, 1215, 675, "Frame2", Row(&C::tNumberOfBlack),
        "blac&k"},
-      {"tNumberOfBlack", K::kTextBox, 1560, 5160, 495, 375, "Frame2", Row(&C::tNumberOfBlack)},
+      {{}, K::kTextBox, 1560, 5160, 495, 375, "Frame2", Row(&C::tNumberOfBlack)},
       {"Label5", K::kWrappedLabel, 2160, 5040, 1695, 615, "Frame2", Row(&C::tNumberofGood),
        "&Number"},
-      {"tNumberofGood", K::kTextBox, 3960, 5160, 615, 375, "Frame2", Row(&C::tNumberofGood)},
-      {"chIncludeFramenumber", K::kCheckBox, 240, 5760, 1815, 375, {},
+      {{}, K::kTextBox, 3960, 5160, 615, 375, "Frame2", Row(&C::tNumberofGood)},
+      {{}, K::kCheckBox, 240, 5760, 1815, 375, {},
        Row(&C::chIncludeFramenumber), "S&how"},
-      {"chIncText", K::kCheckBox, 2400, 5760, 2055, 375, {}, Row(&C::chIncText), "&text"},
+      {{}, K::kCheckBox, 2400, 5760, 2055, 375, {}, Row(&C::chIncText), "&text"},
       {"cStartConv", K::kButton, 120, 6240, 1935, 615, {}, nullptr, "&Start", "Start", "Start",
        "Write the script"},
       {"Label1", K::kWrappedLabel, 2400, 6240, 1575, 495, {}, Row(&C::tMinLength), "&Minimum"},
-      {"tMinLength", K::kTextBox, 3960, 6240, 615, 375, {}, Row(&C::tMinLength)},
-      {"chOutputGoodFrames", K::kCheckBox, 240, 7320, 1215, 495, "Frame1",
+      {{}, K::kTextBox, 3960, 6240, 615, 375, {}, Row(&C::tMinLength)},
+      {{}, K::kCheckBox, 240, 7320, 1215, 495, "Frame1",
        Row(&C::chOutputGoodFrames), "&Goodframes"},
-      {"chExactEnd", K::kCheckBox, 1560, 7320, 3015, 495, "Frame1", Row(&C::chExactEnd),
+      {{}, K::kCheckBox, 1560, 7320, 3015, 495, "Frame1", Row(&C::chExactEnd),
        "E&xact"},
       {"Label8", K::kLabel, 240, 7800, 4335, 255, "Frame1", Row(&C::tAppendBeforeGood), "Lea&ve",
-       {}, {}, {}, {}, true},
-      {"tAppendBeforeGood", K::kTextBox, 240, 8040, 4335, 375, "Frame1",
-       Row(&C::tAppendBeforeGood), {}, {}, {}, {}, {}, true},
+       {}, {}, {}, true},
+      {{}, K::kTextBox, 240, 8040, 4335, 375, "Frame1",
+       Row(&C::tAppendBeforeGood), {}, {}, {}, {}, true},
       // The two "Cut" sentences end where Label7 begins, so that they never run into its text.
-      {"Label9", K::kGapLabel, 240, 8640, 2880, 255, "Frame1", Row(&C::tOffsetBefore), "C&ut", {},
-       {}, {}, "tOffsetBefore"},
-      {"tOffsetBefore", K::kTextBox, 600, 8520, 375, 375, "Frame1", Row(&C::tOffsetBefore)},
-      {"Label10", K::kGapLabel, 240, 9120, 2880, 255, "Frame1", Row(&C::tOffsetAfter), "afte&r",
-       {}, {}, {}, "tOffsetAfter"},
-      {"tOffsetAfter", K::kTextBox, 600, 9000, 375, 375, "Frame1", Row(&C::tOffsetAfter)},
+      {"Label9", K::kGapLabel, 240, 8640, 2880, 255, "Frame1", Row(&C::tOffsetBefore), "C&ut"},
+      {{}, K::kTextBox, 600, 8520, 375, 375, "Frame1", Row(&C::tOffsetBefore)},
+      {"Label10", K::kGapLabel, 240, 9120, 2880, 255, "Frame1", Row(&C::tOffsetAfter), "afte&r"},
+      {{}, K::kTextBox, 600, 9000, 375, 375, "Frame1", Row(&C::tOffsetAfter)},
       // A narrow label: its blank run wraps onto a line of its own, where the box stands.
-      {"Label7", K::kGapLabel, 3120, 8520, 1335, 975, "Frame1", Row(&C::tExcludeOffset), "ro&w",
-       {}, {}, {}, "tExcludeOffset"},
-      {"tExcludeOffset", K::kTextBox, 3840, 8760, 495, 315, "Frame1", Row(&C::tExcludeOffset)},
+      {"Label7", K::kGapLabel, 3120, 8520, 1335, 975, "Frame1", Row(&C::tExcludeOffset), "ro&w"},
+      {{}, K::kTextBox, 3840, 8760, 495, 315, "Frame1", Row(&C::tExcludeOffset)},
       // The status bar: two lines of what the last Start did, and the button beside them.
-      {"lStatus", K::kStatusLine, 120, 60, 3480, 495, {}, nullptr, {}, {}, "Last Start", {}, {},
+      {"lStatus", K::kStatusLine, 120, 60, 3480, 495, {}, nullptr, {}, {}, "Last Start", {},
        true, false, true},
       {"cOpenFolder", K::kButton, 3720, 90, 975, 435, {}, nullptr, "&folder", "Open folder",
-       "Open folder", "Open the folder of the script written last", {}, false, true, true},
+       "Open folder", "Open the folder of the script written last", false, true, true},
   });
 }();
+
+// The control's object name: its own, or the name of the option whose value it holds.
+constexpr std::string_view NameOf(const ControlRow& control) {
+  return control.name.empty() && control.option != nullptr ? control.option->name : control.name;
+}
 
 // The place of the row named `name`; kControls.size() when there is none.
 constexpr std::size_t FindControl(std::string_view name) {
   for (std::size_t i = 0; i < kControls.size(); ++i) {
-    if (kControls[i].name == name) return i;
+    if (NameOf(kControls[i]) == name) return i;
   }
   return kControls.size();
 }
@@ -156,7 +159,8 @@ consteval std::size_t ControlIndex(std::string_view name) {
   return FindControl(name);
 }
 
-// The row of the control that holds an option's value.
+// The row of the control that holds an option's value; for a gap label's option, the box laid
+// over its sentence.
 [[nodiscard]] std::size_t ControlOf(const Option& option);
 
 // The order in which Tab visits the controls that take the focus.

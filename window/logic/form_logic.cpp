@@ -106,7 +106,7 @@ FormLogic::FormLogic(Desktop& desktop, std::optional<StoreLocations> stores)
 
 FormLogic::~FormLogic() { Close(); }
 
-std::size_t FormLogic::FirstFocus() { return ControlIndex("tInput"); }
+std::size_t FormLogic::FirstFocus() { return kFocusOrder.front(); }
 
 void FormLogic::Opened() {
   opened_ = true;
@@ -352,7 +352,7 @@ RunProgress FormLogic::Poll() {
   }
   RunProgress progress;
   progress.running = true;
-  progress.showDialog = std::chrono::steady_clock::now() - started_ >= progressDelay;
+  progress.showDialog = std::chrono::steady_clock::now() - started_ >= progressDelay_;
   const std::uint64_t size = control_.inputSize;
   const std::uint64_t read = control_.bytesRead;
   // Reading is the first half: two passes over the list (copying its text out reads some more).

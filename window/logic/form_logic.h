@@ -22,6 +22,9 @@
 #include "window/logic/desktop.h"
 
 namespace snipforge {
+namespace testing {
+struct FormAccess;
+}  // namespace testing
 
 // The window's title.
 extern const std::string_view kWindowTitle;
@@ -111,10 +114,9 @@ class FormLogic {
   // saved in the stores, with a message when they could not be. Nothing is shown after it.
   void CloseWindow();
 
-  // How long a run goes before its progress box shows; tests shorten it.
-  std::chrono::milliseconds progressDelay{500};
-
  private:
+  friend struct testing::FormAccess;
+
   void Run(ReplacePolicy policy);
   void Tick();
   [[nodiscard]] RunProgress Poll();
@@ -127,6 +129,7 @@ class FormLogic {
   void PutValue(const Option& option, std::string text);
 
   Desktop& desktop_;
+  std::chrono::milliseconds progressDelay_{500};  // how long a run goes before its progress shows
   std::optional<StoreLocations> stores_;
   ControlValues values_;
   bool opened_ = false;

@@ -209,7 +209,12 @@ TEST_F(FormLogicTest, ACancelledRunKeepsTheOldScriptAndLeavesNothing) {
   EXPECT_EQ(ReadFile(dir_.File("frames.avs")), "old");
   EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"frames.avs", "frames.txt"}));
 
-  // Closing the window stops a run just as well.
+  // Closing the window stops a run just as well, one that may replace the script too: the Save
+  // dialog chose it, and the user said to replace it.
+  desktop_.answers = {dir_.File("frames.avs")};
+  desktop_.replies = {true};
+  logic_.SavePressed();
+  ASSERT_EQ(logic_.values().tOutput, dir_.File("frames.avs"));
   logic_.StartPressed();
   logic_.Close();
   EXPECT_FALSE(logic_.running());

@@ -151,7 +151,7 @@ FormLayout LayOutAt(const TextMeasure& metrics, double dpi, double scale, bool& 
     if (control.kind == ControlKind::kGapLabel) {
       std::optional<std::vector<PlacedWord>> words =
           LayOutGap(metrics, CaptionOf(control), KeyOffset(control), layout.rects[i],
-                    layout.rects[FindControl(control.box)]);
+                    layout.rects[ControlOf(*control.option)]);
       if (words) {
         layout.words[i] = std::move(*words);
       } else {

@@ -227,7 +227,7 @@ void Form1::BuildControls() {
         break;
       }
     }
-    control->setObjectName(FromUtf8(row.name));
+    control->setObjectName(FromUtf8(NameOf(row)));
     control->setAccessibleName(FromUtf8(AccessibleName(row)));
     control->setToolTip(FromUtf8(ToolTip(row)));
     controls_[i] = control;
@@ -314,7 +314,7 @@ void Form1::Place(int contentWidth) {
   }
   // The boxes over their sentences stand above them, so that a click there reaches the box.
   for (const ControlRow& row : kControls) {
-    if (!row.box.empty()) Control(row.box)->raise();
+    if (row.kind == ControlKind::kGapLabel) controls_[ControlOf(*row.option)]->raise();
   }
 }
 
@@ -400,7 +400,7 @@ void Form1::dropEvent(QDropEvent* event) {
   std::optional<std::string> path = DroppedFile(event->mimeData());
   if (!path) return;
   event->acceptProposedAction();
-  QWidget* output = Control("tOutput");
+  QWidget* output = controls_[ControlOf(OptionFor(&ControlValues::tOutput))];
   const QPoint at = output->mapFrom(this, event->position().toPoint());
   if (output->rect().contains(at)) {
     logic_.TakeOutput(std::move(*path));

@@ -24,6 +24,9 @@ class QProgressDialog;
 class QScrollArea;
 
 namespace snipforge {
+namespace testing {
+struct FormAccess;
+}  // namespace testing
 
 // The window named Form1. Every control is found by its object name (tInput, cStartConv,
 // Label7, ...). The controls scroll when the window is smaller than they need; the status bar
@@ -43,9 +46,6 @@ class Form1 : public QWidget, private Desktop {
   ~Form1() override;
 
   // The option controls' current values, in the 8-bit form the conversion takes.
-  [[nodiscard]] ControlValues Values() const { return logic_.values(); }
-  [[nodiscard]] const FormLayout& layout() const { return layout_; }
-  [[nodiscard]] FormLogic& logic() { return logic_; }
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -58,6 +58,8 @@ class Form1 : public QWidget, private Desktop {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  friend struct testing::FormAccess;
+
   // The dialogs go to the desktop's.
   std::optional<std::string> ChooseFileToOpen(const FileDialog& dialog) override;
   std::optional<std::string> ChooseFileToSave(const FileDialog& dialog) override;

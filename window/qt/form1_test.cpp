@@ -24,6 +24,7 @@
 #include "window/qt/gap_label.h"
 #include "window/testing/qt_test_support.h"
 #include "window/testing/fake_desktop.h"
+#include "window/testing/form_access.h"
 
 namespace snipforge {
 namespace {
@@ -76,7 +77,7 @@ class Form1Test : public ::testing::Test {
 TEST_F(Form1Test, StartsWithTheStartValuesCaptionsNamesAndTips) {
   EXPECT_EQ(form_->windowTitle(), "Snipforge ver 0.06");
   EXPECT_EQ(Focused(), "tInput");
-  EXPECT_EQ(form_->Values(), ControlValues{});
+  EXPECT_EQ(testing::FormAccess::Values(*form_), ControlValues{});
   EXPECT_EQ(Find("tInput")->toolTip(), "Enter the filename or press find to select it.");
   EXPECT_EQ(Find("tOffsetBefore")->accessibleName(), "Cut frames before bad frames (Good frames)");
   EXPECT_EQ(Find<QLabel>("Label9")->buddy(), Find("tOffsetBefore"));
@@ -92,9 +93,9 @@ TEST_F(Form1Test, StartsWithTheStartValuesCaptionsNamesAndTips) {
     EXPECT_FALSE(Find<QPushButton>(picture)->icon().isNull()) << picture;
   }
   for (const std::size_t control : kFocusOrder) {
-    const auto* widget = Find<QWidget>(kControls[control].name.data());
-    EXPECT_FALSE(widget->accessibleName().isEmpty()) << kControls[control].name;
-    EXPECT_FALSE(widget->toolTip().isEmpty()) << kControls[control].name;
+    const auto* widget = Find<QWidget>(std::string(NameOf(kControls[control])).c_str());
+    EXPECT_FALSE(widget->accessibleName().isEmpty()) << NameOf(kControls[control]);
+    EXPECT_FALSE(widget->toolTip().isEmpty()) << NameOf(kControls[control]);
   }
   EXPECT_EQ(Find<QLabel>("lStatus")->text(), "");
   EXPECT_FALSE(Find<QPushButton>("cOpenFolder")->isEnabled());
@@ -109,7 +110,7 @@ TEST_F(Form1Test, CaptionsFitAndGapBoxesCoverOnlyTheirBlanksAtAnyFontSize) {
     qApp->setStyleSheet(QString::fromLatin1(sheet));
     Open();
     if (*sheet != '\0') {
-      EXPECT_GT(form_->layout().width, usual.width()) << sheet;
+      EXPECT_GT(testing::FormAccess::Layout(*form_).width, usual.width()) << sheet;
     }
     for (const QLabel* label : form_->findChildren<QLabel*>()) {
       if (qobject_cast<const GapLabel*>(label) != nullptr || label->text().isEmpty()) continue;
@@ -154,7 +155,7 @@ TEST_F(Form1Test, CaptionsFitAndGapBoxesCoverOnlyTheirBlanksAtAnyFontSize) {
 TEST_F(Form1Test, AWindowTallerThanTheScreenScrollsAndWideningStretchesTheLongBoxes) {
   const QRect screen = form_->screen()->availableGeometry();
   EXPECT_LE(form_->height(), screen.height());
-  EXPECT_EQ(Find<QWidget>("content")->minimumHeight(), form_->layout().height);
+  EXPECT_EQ(Find<QWidget>("content")->minimumHeight(), testing::FormAccess::Layout(*form_).height);
 
   auto* content = Find<QWidget>("content");
   const int before = content->width();
@@ -174,7 +175,7 @@ TEST_F(Form1Test, TypingInTheInputBoxProposesTheOutput) {
   QTest::keyClicks(Find("tInput"), "ab.txt");
   EXPECT_EQ(Find("tOutput")->text(), "ab.avs");
   QTest::keyClicks(Find("tOutput"), "x");
-  EXPECT_EQ(form_->Values().tOutput, "ab.avsx");
+  EXPECT_EQ(testing::FormAccess::Values(*form_).tOutput, "ab.avsx");
 }
 
 TEST_F(Form1Test, ANumberCheckThatFailsReturnsTheFocusWithTheTextSelected) {
@@ -186,7 +187,7 @@ TEST_F(Form1Test, ANumberCheckThatFailsReturnsTheFocusWithTheTextSelected) {
   EXPECT_EQ(Focused(), "tMinLength");
   EXPECT_EQ(Find("tMinLength")->selectedText(), "7a");
   QTest::keyClicks(Find("tMinLength"), "5");
-  EXPECT_EQ(form_->Values().tMinLength, "5") << "typing replaces the text";
+  EXPECT_EQ(testing::FormAccess::Values(*form_).tMinLength, "5") << "typing replaces the text";
 
   // Two bad boxes do not hand the focus back and forth, and a click on a button after a bad box
   // is cancelled.
@@ -217,7 +218,7 @@ TEST_F(Form1Test, TabVisitsTheControlsInTheirOrder) {
     visited.push_back(Focused().toStdString());
   }
   std::vector<std::string> expected;
-  for (const std::size_t control : kFocusOrder) expected.emplace_back(kControls[control].name);
+  for (const std::size_t control : kFocusOrder) expected.emplace_back(NameOf(kControls[control]));
   expected.push_back("tInput");
   // Open folder takes the focus once a script has been written.
   expected.erase(std::find(expected.begin(), expected.end(), "cOpenFolder"));
@@ -300,7 +301,7 @@ TEST_F(Form1Test, EscapeInTheProgressBoxCancelsTheRun) {
   Find("tInput")->setText(dir.File("frames.txt"));
   QTest::mouseClick(Find<CheckBox>("chOutputBadFrames"), Qt::LeftButton);
   QTest::mouseClick(Find<CheckBox>("chOutputGoodFrames"), Qt::LeftButton);
-  form_->logic().progressDelay = std::chrono::milliseconds(0);
+  testing::FormAccess::ShowProgressAtOnce(*form_);
   Click("cStartConv");
   QProgressDialog* box = nullptr;
   ASSERT_TRUE(QTest::qWaitFor([&] {
@@ -330,12 +331,12 @@ TEST_F(Form1Test, AFileDroppedOnTheWindowGoesIntoInputOrOntoOutputIntoOutput) {
     return enter.isAccepted();
   };
   EXPECT_TRUE(drop("Label7", "file:///clips/bad%20frames.txt"));
-  EXPECT_EQ(form_->Values().tOutput, "/clips/bad frames.avs");
+  EXPECT_EQ(testing::FormAccess::Values(*form_).tOutput, "/clips/bad frames.avs");
   EXPECT_TRUE(drop("tOutput", "file:///scripts/new.avs"));
-  EXPECT_EQ(form_->Values().tInput, "/clips/bad frames.txt");
-  EXPECT_EQ(form_->Values().tOutput, "/scripts/new.avs");
+  EXPECT_EQ(testing::FormAccess::Values(*form_).tInput, "/clips/bad frames.txt");
+  EXPECT_EQ(testing::FormAccess::Values(*form_).tOutput, "/scripts/new.avs");
   EXPECT_FALSE(drop("tInput", "https://example.org/c.txt"));
-  EXPECT_EQ(form_->Values().tInput, "/clips/bad frames.txt");
+  EXPECT_EQ(testing::FormAccess::Values(*form_).tInput, "/clips/bad frames.txt");
 }
 
 // The window as the program opens it, with stores in a temporary folder: the stored values are
@@ -350,16 +351,16 @@ TEST(Form1StoreTest, ValuesComeBackAndASaveThatFailsIsSaid) {
   auto window = std::make_unique<Form1>(desktop, stores);
   for (QLineEdit* box : window->findChildren<QLineEdit*>()) box->setText(box->objectName() + "?");
   window->findChild<CheckBox*>(QStringLiteral("chIncText"))->SetValue(2);
-  const ControlValues set = window->Values();
+  const ControlValues set = testing::FormAccess::Values(*window);
   window->close();
   window = std::make_unique<Form1>(desktop, stores);
-  EXPECT_EQ(window->Values(), set) << "Output as stored, not as Input would give it";
+  EXPECT_EQ(testing::FormAccess::Values(*window), set) << "Output as stored, not as Input would give it";
   window->close();
   window = std::make_unique<Form1>(desktop, stores, QStringLiteral("/clips/other.txt"));
   ControlValues expected = set;
   expected.tInput = "/clips/other.txt";
   expected.tOutput = "/clips/other.avs";
-  EXPECT_EQ(window->Values(), expected) << "a file given to the program goes in after them";
+  EXPECT_EQ(testing::FormAccess::Values(*window), expected) << "a file given to the program goes in after them";
   window->close();
   EXPECT_TRUE(desktop.messages.empty());
 

@@ -25,6 +25,7 @@
 
 #include "window/qt/form1.h"
 #include "window/testing/fake_desktop.h"
+#include "window/testing/form_access.h"
 #include "window/testing/qt_test_support.h"
 
 namespace snipforge {
@@ -147,8 +148,8 @@ TEST_F(QtDesktopTest, ANameThatIsNotUtf8IsNeverTakenForItsLookAlike) {
 
   testing::FakeDesktop desktop;
   Form1 window(desktop, std::nullopt, FromPath(own));
-  EXPECT_EQ(window.Values().tInput, own);
-  EXPECT_EQ(window.Values().tOutput, at("ann\xff.avs"));
+  EXPECT_EQ(testing::FormAccess::Values(window).tInput, own);
+  EXPECT_EQ(testing::FormAccess::Values(window).tOutput, at("ann\xff.avs"));
   QMimeData data;
   data.setData(QStringLiteral("text/uri-list"),
                "file://" + QByteArray::fromStdString(at("other\xfe.txt")).toPercentEncoding("/") +
@@ -160,7 +161,7 @@ TEST_F(QtDesktopTest, ANameThatIsNotUtf8IsNeverTakenForItsLookAlike) {
   QApplication::sendEvent(&window, &enter);
   QDropEvent dropped(point, Qt::CopyAction, &data, Qt::LeftButton, {});
   QApplication::sendEvent(&window, &dropped);
-  EXPECT_EQ(window.Values().tInput, at("other\xfe.txt"));
+  EXPECT_EQ(testing::FormAccess::Values(window).tInput, at("other\xfe.txt"));
 
   QString refusal;
   WhenShown<QFileDialog>([&](QFileDialog* dialog) {

@@ -845,7 +845,7 @@ LRESULT Form1::OnWindow(UINT message, WPARAM w, LPARAM l) {
         DragQueryPoint(drop, &at);
         MapWindowPoints(window_, nullptr, &at, 1);
         RECT output{};
-        GetWindowRect(Control("tOutput"), &output);
+        GetWindowRect(controls_[ControlOf(OptionFor(&ControlValues::tOutput))], &output);
         if (PtInRect(&output, at)) {
           logic_.TakeOutput(Utf8(path));
         } else {

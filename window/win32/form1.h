@@ -20,6 +20,9 @@
 #include "window/logic/layout.h"
 
 namespace snipforge {
+namespace testing {
+struct FormAccess;
+}  // namespace testing
 
 // The window named Form1. Its controls have the ids kFirstControlId + their row in kControls.
 // The controls scroll in an area of their own when the window is smaller than they need; the
@@ -42,11 +45,6 @@ class Form1 : private Desktop {
   [[nodiscard]] HWND window() const { return window_; }
   [[nodiscard]] HWND Control(std::string_view name) const;
   [[nodiscard]] HWND progressBox() const { return progress_; }
-  [[nodiscard]] ControlValues Values() const { return logic_.values(); }
-  [[nodiscard]] const FormLayout& layout() const { return layout_; }
-  [[nodiscard]] FormLogic& logic() { return logic_; }
-  // True while a conversion runs and the controls take no input.
-  [[nodiscard]] bool running() const { return logic_.running(); }
 
   // The message loop hands each message here first: Alt and a letter, Enter on a button, and
   // the dialog keys (Tab, Escape) of the window and of its progress box. True when it was
@@ -54,6 +52,8 @@ class Form1 : private Desktop {
   bool PreTranslateMessage(MSG& message);
 
  private:
+  friend struct testing::FormAccess;
+
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
   static LRESULT CALLBACK ViewportProc(HWND window, UINT message, WPARAM w, LPARAM l);
   static LRESULT CALLBACK ContentProc(HWND window, UINT message, WPARAM w, LPARAM l);

@@ -14,6 +14,7 @@
 
 #include "engine/test_support.h"
 #include "window/testing/fake_desktop.h"
+#include "window/testing/form_access.h"
 #include "window/win32/win32_desktop.h"
 
 namespace snipforge {
@@ -69,7 +70,7 @@ class Win32Form1Test : public ::testing::Test {
   std::string Focused() const {
     const HWND focus = GetFocus();
     for (const ControlRow& row : kControls) {
-      if (form_->Control(row.name) == focus) return std::string(row.name);
+      if (form_->Control(NameOf(row)) == focus) return std::string(NameOf(row));
     }
     return "(none)";
   }
@@ -82,7 +83,7 @@ TEST_F(Win32Form1Test, StartsWithTheStartValuesCaptionsAndTheFocusOrder) {
   wchar_t title[64] = {};
   GetWindowTextW(form_->window(), title, 64);
   EXPECT_EQ(Utf8(title), "Snipforge ver 0.06");
-  EXPECT_EQ(form_->Values(), ControlValues{});
+  EXPECT_EQ(testing::FormAccess::Values(*form_), ControlValues{});
   EXPECT_EQ(Text("tNumberofGood"), "3");
   EXPECT_EQ(Text("chOutputGoodFrames"), "Output &Goodframes");
   EXPECT_EQ(SendMessageW(Control("chOutputGoodFrames"), BM_GETCHECK, 0, 0), BST_CHECKED);
@@ -96,28 +97,28 @@ TEST_F(Win32Form1Test, StartsWithTheStartValuesCaptionsAndTheFocusOrder) {
     if (next == at) break;
     at = next;
     for (const ControlRow& row : kControls) {
-      if (form_->Control(row.name) == at) visited.emplace_back(row.name);
+      if (form_->Control(NameOf(row)) == at) visited.emplace_back(NameOf(row));
     }
   }
   std::vector<std::string> expected;
   for (std::size_t i = 1; i + 1 < kFocusOrder.size(); ++i) {
-    expected.emplace_back(kControls[kFocusOrder[i]].name);
+    expected.emplace_back(NameOf(kControls[kFocusOrder[i]]));
   }
   expected.emplace_back("tInput");  // round again, past the disabled Open folder
   EXPECT_EQ(visited, expected);
 }
 
 TEST_F(Win32Form1Test, TheControlsStandWhereTheLayoutPutsThem) {
-  const FormLayout& layout = form_->layout();
+  const FormLayout& layout = testing::FormAccess::Layout(*form_);
   EXPECT_GE(layout.scale, 1.0);
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     if (kControls[i].inStatusBar) continue;
     RECT rect{};
-    GetWindowRect(form_->Control(kControls[i].name), &rect);
-    MapWindowPoints(nullptr, GetParent(form_->Control(kControls[i].name)),
+    GetWindowRect(form_->Control(NameOf(kControls[i])), &rect);
+    MapWindowPoints(nullptr, GetParent(form_->Control(NameOf(kControls[i]))),
                     reinterpret_cast<POINT*>(&rect), 2);
-    EXPECT_EQ(rect.top, layout.rects[i].top) << kControls[i].name;
-    EXPECT_EQ(rect.bottom - rect.top, layout.rects[i].height) << kControls[i].name;
+    EXPECT_EQ(rect.top, layout.rects[i].top) << NameOf(kControls[i]);
+    EXPECT_EQ(rect.bottom - rect.top, layout.rects[i].height) << NameOf(kControls[i]);
   }
 }
 
@@ -143,11 +144,11 @@ TEST_F(Win32Form1Test, InputBringsOutputAndTheCheckReturnsTheFocusWithTheTextSel
   SendMessageW(Control("chIncText"), BM_CLICK, 0, 0);
   Pump();
   EXPECT_EQ(desktop_.messages.size(), 2u);
-  EXPECT_EQ(form_->Values().chIncText, 0);
+  EXPECT_EQ(testing::FormAccess::Values(*form_).chIncText, 0);
   Type("tMinLength", "12");
   SendMessageW(Control("chIncText"), BM_CLICK, 0, 0);
   Pump();
-  EXPECT_EQ(form_->Values().chIncText, 1);
+  EXPECT_EQ(testing::FormAccess::Values(*form_).chIncText, 1);
   EXPECT_EQ(SendMessageW(Control("chIncText"), BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
@@ -158,7 +159,7 @@ TEST_F(Win32Form1Test, StartWritesTheScriptAndTheStatusLineSaysWhatItDid) {
   Type("tOffsetBefore", "2");
   SendMessageW(Control("cStartConv"), BM_CLICK, 0, 0);
   EXPECT_FALSE(IsWindowEnabled(GetParent(Control("tInput")))) << "no input while it runs";
-  PumpUntil([this] { return !form_->running(); }, 2000);
+  PumpUntil([this] { return !testing::FormAccess::Running(*form_); }, 2000);
   EXPECT_TRUE(IsWindowEnabled(GetParent(Control("tInput"))));
   EXPECT_EQ(ReadFile(dir.File("frames.avs")), "Trim(0,-1)++trim(1, 7)++\\\r\ntrim( 12,0)\r\n");
   EXPECT_EQ(Text("lStatus"), "Wrote frames.avs: good part in 2 trims, 4 frames cut");
@@ -197,7 +198,7 @@ TEST_F(Win32Form1Test, TheStatusBarIsInSightAfterStartAndTheWindowWithinTheWorkA
   WriteFile(dir.File("frames.txt"), "10\n");
   Type("tInput", dir.File("frames.txt"));
   SendMessageW(Control("cStartConv"), BM_CLICK, 0, 0);
-  PumpUntil([this] { return !form_->running(); }, 2000);
+  PumpUntil([this] { return !testing::FormAccess::Running(*form_); }, 2000);
   EXPECT_EQ(Text("lStatus"), "Wrote frames.avs: good part in 2 trims, 1 frame cut");
   RECT client{};
   GetClientRect(form_->window(), &client);
@@ -220,7 +221,7 @@ TEST_F(Win32Form1Test, EscapeInTheProgressBoxCancelsTheRun) {
   Type("tInput", dir.File("frames.txt"));
   SendMessageW(Control("chOutputBadFrames"), BM_CLICK, 0, 0);
   SendMessageW(Control("chOutputGoodFrames"), BM_CLICK, 0, 0);
-  form_->logic().progressDelay = std::chrono::milliseconds(0);
+  testing::FormAccess::ShowProgressAtOnce(*form_);
   SendMessageW(Control("cStartConv"), BM_CLICK, 0, 0);
   PumpUntil([this] { return form_->progressBox() != nullptr; }, 2000);
   ASSERT_NE(form_->progressBox(), nullptr);
@@ -233,7 +234,7 @@ TEST_F(Win32Form1Test, EscapeInTheProgressBoxCancelsTheRun) {
   EXPECT_LE(std::abs((box.top + box.bottom) - (window.top + window.bottom)), 2);
   EXPECT_TRUE(IsChild(form_->progressBox(), GetFocus()));
   Press(WM_KEYDOWN, VK_ESCAPE);
-  PumpUntil([this] { return !form_->running(); }, 4000);
+  PumpUntil([this] { return !testing::FormAccess::Running(*form_); }, 4000);
   EXPECT_EQ(Text("lStatus"), "cancelled; nothing was written");
   EXPECT_TRUE(ReadFile(dir.File("frames.avs")).empty()) << "nothing written";
 }
@@ -250,11 +251,11 @@ TEST(Win32Form1StoreTest, AStoredOutputComesBack) {
   auto form = std::make_unique<Form1>(desktop, stores, std::nullopt, false);
   SetWindowTextW(form->Control("tInput"), L"C:\\clips\\in.txt");
   SetWindowTextW(form->Control("tOutput"), L"C:\\elsewhere\\out.avs");
-  const ControlValues set = form->Values();
+  const ControlValues set = testing::FormAccess::Values(*form);
   SendMessageW(form->window(), WM_CLOSE, 0, 0);
   form = std::make_unique<Form1>(desktop, stores, std::nullopt, false);
-  EXPECT_EQ(form->Values(), set);
-  EXPECT_EQ(form->Values().tOutput, "C:\\elsewhere\\out.avs");
+  EXPECT_EQ(testing::FormAccess::Values(*form), set);
+  EXPECT_EQ(testing::FormAccess::Values(*form).tOutput, "C:\\elsewhere\\out.avs");
   form.reset();
   RegDeleteTreeW(HKEY_CURRENT_USER, Wide(key).c_str());
   EXPECT_TRUE(desktop.messages.empty());
