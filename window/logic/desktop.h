@@ -59,10 +59,12 @@ class DesktopDialogs {
   virtual bool OpenFolder(const std::string& path) = 0;
 };
 
-// The dialogs, and the window the logic drives: each view answers this part with its controls,
-// which it names by their rows in kControls.
-class Desktop : public DesktopDialogs {
+// The window the logic drives: each view answers with its controls, which it names by their
+// rows in kControls.
+class WindowView {
  public:
+  virtual ~WindowView() = default;
+
   // Shows the logic's values, which controls are greyed out and why, and the status line. The
   // edits the controls report meanwhile are these values coming back; the logic ignores them.
   virtual void ShowValues() = 0;

@@ -99,8 +99,9 @@ std::string Written(const std::string& script, const RunSummary& summary) {
 
 const std::string_view kWindowTitle = "Snipforge ver " SNIPFORGE_VERSION;
 
-FormLogic::FormLogic(Desktop& desktop, std::optional<StoreLocations> stores)
-    : desktop_(desktop), stores_(std::move(stores)) {
+FormLogic::FormLogic(DesktopDialogs& dialogs, WindowView& window,
+                     std::optional<StoreLocations> stores)
+    : dialogs_(dialogs), window_(window), stores_(std::move(stores)) {
   if (stores_) Load(*stores_);
 }
 
@@ -111,13 +112,13 @@ std::size_t FormLogic::FirstFocus() { return kFocusOrder.front(); }
 void FormLogic::Opened() {
   opened_ = true;
   Show();
-  desktop_.Focus(FirstFocus());
+  window_.Focus(FirstFocus());
 }
 
 void FormLogic::Show() {
   if (!opened_ || closed_ || showing_) return;
   showing_ = true;
-  desktop_.ShowValues();
+  window_.ShowValues();
   showing_ = false;
 }
 
@@ -181,7 +182,7 @@ void FormLogic::TakeOutput(std::string path) {
 
 bool FormLogic::CheckNumber(const Option& option) {
   if (option.kind != OptionKind::kNumericText || IsNumberText(values_.*option.text)) return true;
-  desktop_.ShowMessage("ENTER a valid number");
+  dialogs_.ShowMessage("ENTER a valid number");
   return false;
 }
 
@@ -194,7 +195,7 @@ void FormLogic::FocusLeft(std::size_t control) {
   }
   // Checked once the focus has arrived where it was going, not in the middle of the move.
   leftBoxes_.push_back(control);
-  desktop_.After(std::chrono::milliseconds(0), [this] { SettleNumbers(); });
+  window_.After(std::chrono::milliseconds(0), [this] { SettleNumbers(); });
 }
 
 bool FormLogic::SettleNumbers() {
@@ -202,12 +203,12 @@ bool FormLogic::SettleNumbers() {
     const std::size_t control = leftBoxes_.front();
     leftBoxes_.erase(leftBoxes_.begin());
     // The focus gone to another window, the message box among them, has not left the box.
-    if (closed_ || !desktop_.FocusedControl()) continue;
+    if (closed_ || !window_.FocusedControl()) continue;
     if (CheckNumber(*kControls[control].option)) continue;
     leftBoxes_.clear();
     // The control that had the focus meanwhile loses it now; that starts no check of its own.
     returningFocus_ = true;
-    desktop_.Focus(control);
+    window_.Focus(control);
     returningFocus_ = false;
     return false;
   }
@@ -222,7 +223,7 @@ bool FormLogic::KeyPressed(char letter) {
       (row.name == "cOpenFolder" && !CanOpenFolder())) {
     return true;  // a greyed-out control takes no key
   }
-  desktop_.Focus(control);
+  window_.Focus(control);
   if (row.kind == ControlKind::kButton) Pressed(control);
   if (row.kind == ControlKind::kCheckBox) ToggleCheck(*row.option);
   return true;
@@ -243,7 +244,7 @@ void FormLogic::OpenPressed() {
   const FileDialog dialog{{{"Text (*.txt)", "*.txt"}, kAllFiles},
                           ExistingFolderOf(ExpandHome(values_.tInput)),
                           {}};
-  if (std::optional<std::string> path = desktop_.ChooseFileToOpen(dialog)) {
+  if (std::optional<std::string> path = dialogs_.ChooseFileToOpen(dialog)) {
     TakeInput(std::move(*path));
   }
 }
@@ -256,8 +257,8 @@ void FormLogic::SavePressed() {
                                 : FileFilter{"Avisynth (*.avs)", "*.avs"};
   FileDialog dialog{{scripts, kAllFiles}, ExistingFolderOf(output),
                     std::string(LastNameOf(output))};
-  while (std::optional<std::string> path = desktop_.ChooseFileToSave(dialog)) {
-    if (!SomethingAt(*path) || desktop_.Ask(Shown(*path) + " exists. Replace it?")) {
+  while (std::optional<std::string> path = dialogs_.ChooseFileToSave(dialog)) {
+    if (!SomethingAt(*path) || dialogs_.Ask(Shown(*path) + " exists. Replace it?")) {
       values_.tOutput = std::move(*path);
       savePicked_ = values_.tOutput;  // the user has said the file there may be replaced
       Show();
@@ -271,13 +272,13 @@ void FormLogic::SavePressed() {
 
 void FormLogic::AboutPressed() {
   if (!SettleNumbers()) return;
-  desktop_.ShowAbout(std::string(kWindowTitle) + "\n\nMade by the Snipforge developers.");
+  dialogs_.ShowAbout(std::string(kWindowTitle) + "\n\nMade by the Snipforge developers.");
 }
 
 void FormLogic::OpenFolderPressed() {
   if (!CanOpenFolder() || !SettleNumbers()) return;
-  if (!desktop_.OpenFolder(scriptFolder_)) {
-    desktop_.ShowMessage("cannot show the folder " + EscapeControlCharacters(scriptFolder_) +
+  if (!dialogs_.OpenFolder(scriptFolder_)) {
+    dialogs_.ShowMessage("cannot show the folder " + EscapeControlCharacters(scriptFolder_) +
                          ": no file manager opened it");
   }
 }
@@ -300,8 +301,8 @@ void FormLogic::StartPressed() {
   Run(!values_.tOutput.empty() && values_.tOutput == savePicked_ ? ReplacePolicy::Always()
                                                                  : ReplacePolicy::Never());
   if (!opened_) return;
-  desktop_.ShowRun(RunProgress{.running = true});
-  desktop_.After(kPollInterval, [this] { Tick(); });
+  window_.ShowRun(RunProgress{.running = true});
+  window_.After(kPollInterval, [this] { Tick(); });
 }
 
 void FormLogic::Run(ReplacePolicy policy) {
@@ -331,13 +332,13 @@ void FormLogic::Tick() {
   if (finishing_ || closed_ || !running()) return;
   const RunProgress progress = Poll();
   if (closed_) return;
-  desktop_.ShowRun(progress);
+  window_.ShowRun(progress);
   if (progress.running) {
-    desktop_.After(kPollInterval, [this] { Tick(); });
+    window_.After(kPollInterval, [this] { Tick(); });
     return;
   }
   Show();
-  desktop_.Focus(ControlIndex("cStartConv"));
+  window_.Focus(ControlIndex("cStartConv"));
 }
 
 RunProgress FormLogic::Poll() {
@@ -384,8 +385,8 @@ void FormLogic::Finish(RunOutcome outcome) {
     const FileId existing = *outcome.existing;
     const std::string name = Shown(runOutput_);
     const bool ours = std::find(written_.begin(), written_.end(), existing) != written_.end();
-    if (!ours && opened_) desktop_.ShowRun(RunProgress{.running = true});  // the box goes first
-    if (ours || desktop_.Ask(name + " exists. Replace it?")) {
+    if (!ours && opened_) window_.ShowRun(RunProgress{.running = true});  // the box goes first
+    if (ours || dialogs_.Ask(name + " exists. Replace it?")) {
       // A window closed while the question was open writes nothing more.
       if (!closed_) {
         Run(ReplacePolicy::OnlyFile(existing));
@@ -398,7 +399,7 @@ void FormLogic::Finish(RunOutcome outcome) {
   // The run's messages name files and quote values as they are.
   status_ = EscapeControlCharacters(outcome.message);
   if (control_.cancel) return;  // the user knows: the status line says it
-  desktop_.ShowMessage(status_);
+  dialogs_.ShowMessage(status_);
 }
 
 void FormLogic::Cancel() {
@@ -436,7 +437,7 @@ void FormLogic::CloseWindow() {
   if (closed_) return;
   closed_ = true;
   if (!stores_) return;
-  if (const Status saved = Save(*stores_); !saved) desktop_.ShowMessage(saved.error());
+  if (const Status saved = Save(*stores_); !saved) dialogs_.ShowMessage(saved.error());
 }
 
 }  // namespace snipforge

@@ -33,7 +33,8 @@ class FormLogic {
  public:
   // With stores, the stored values are put over the start values at once (Load), and closing
   // the window saves them (CloseWindow). Nothing is shown before Opened.
-  explicit FormLogic(Desktop& desktop, std::optional<StoreLocations> stores = std::nullopt);
+  FormLogic(DesktopDialogs& dialogs, WindowView& window,
+            std::optional<StoreLocations> stores = std::nullopt);
   // Cancels a conversion that is still running and waits for it.
   ~FormLogic();
   FormLogic(const FormLogic&) = delete;
@@ -128,7 +129,8 @@ class FormLogic {
   bool SettleNumbers();
   void PutValue(const Option& option, std::string text);
 
-  Desktop& desktop_;
+  DesktopDialogs& dialogs_;
+  WindowView& window_;
   std::chrono::milliseconds progressDelay_{500};  // how long a run goes before its progress shows
   std::optional<StoreLocations> stores_;
   ControlValues values_;

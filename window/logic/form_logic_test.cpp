@@ -45,7 +45,7 @@ class FormLogicTest : public ::testing::Test {
 
   TempDir dir_;
   FakeDesktop desktop_;
-  FormLogic logic_{desktop_};
+  FormLogic logic_{desktop_, desktop_};
 };
 
 constexpr const char* kScript = "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 12,0)\r\n";
@@ -233,7 +233,7 @@ TEST_F(FormLogicTest, ValuesComeBackFromTheStoreAndShowingThemChangesNone) {
   logic_.SetChoice(OptionFor(&ControlValues::cboListFormat), 1);
   ASSERT_TRUE(logic_.Save(stores).ok());
   FakeDesktop view;
-  FormLogic loaded(view, stores);
+  FormLogic loaded(view, view, stores);
   // A view's boxes report each text they are given as an edit, Input's before Output's.
   view.whileShowing = [&] {
     for (const Option& option : kOptions) {

@@ -105,7 +105,7 @@ class QtTextMeasure final : public TextMeasure {
 
 Form1::Form1(DesktopDialogs& dialogs, std::optional<StoreLocations> stores,
              const std::optional<QString>& input, QWidget* parent)
-    : QWidget(parent, Qt::Window), dialogs_(dialogs), logic_(*this, std::move(stores)) {
+    : QWidget(parent, Qt::Window), logic_(dialogs, *this, std::move(stores)) {
   setWindowTitle(FromUtf8(kWindowTitle));
   setWindowIcon(ProgramIcon());
   scroll_ = new QScrollArea(this);
@@ -431,22 +431,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   }
   return QWidget::eventFilter(watched, event);
 }
-
-std::optional<std::string> Form1::ChooseFileToOpen(const FileDialog& dialog) {
-  return dialogs_.ChooseFileToOpen(dialog);
-}
-
-std::optional<std::string> Form1::ChooseFileToSave(const FileDialog& dialog) {
-  return dialogs_.ChooseFileToSave(dialog);
-}
-
-void Form1::ShowMessage(const std::string& text) { dialogs_.ShowMessage(text); }
-
-bool Form1::Ask(const std::string& question) { return dialogs_.Ask(question); }
-
-void Form1::ShowAbout(const std::string& text) { dialogs_.ShowAbout(text); }
-
-bool Form1::OpenFolder(const std::string& path) { return dialogs_.OpenFolder(path); }
 
 void Form1::Focus(std::size_t control) {
   controls_[control]->setFocus(Qt::OtherFocusReason);

@@ -34,7 +34,7 @@ struct FormAccess;
 // tOutput when it is dropped there. The window grows with the desktop's font and can be widened.
 // It answers the logic's questions about the window itself (the values shown, the focus, a
 // timer, the progress box) and hands the dialogs to `dialogs`.
-class Form1 : public QWidget, private Desktop {
+class Form1 : public QWidget, private WindowView {
   Q_OBJECT
 
  public:
@@ -60,14 +60,7 @@ class Form1 : public QWidget, private Desktop {
  private:
   friend struct testing::FormAccess;
 
-  // The dialogs go to the desktop's.
-  std::optional<std::string> ChooseFileToOpen(const FileDialog& dialog) override;
-  std::optional<std::string> ChooseFileToSave(const FileDialog& dialog) override;
-  void ShowMessage(const std::string& text) override;
-  bool Ask(const std::string& question) override;
-  void ShowAbout(const std::string& text) override;
-  bool OpenFolder(const std::string& path) override;
-  // The window's part.
+  // The window's part of what the logic asks; the dialogs are the desktop's.
   void ShowValues() override;
   void Focus(std::size_t control) override;
   [[nodiscard]] std::optional<std::size_t> FocusedControl() const override;
@@ -85,7 +78,6 @@ class Form1 : public QWidget, private Desktop {
   [[nodiscard]] QWidget* Control(std::string_view name) const;
   [[nodiscard]] std::size_t RowOf(const QObject* control) const;
 
-  DesktopDialogs& dialogs_;
   FormLogic logic_;
   std::array<QWidget*, kControls.size()> controls_{};
   QScrollArea* scroll_ = nullptr;

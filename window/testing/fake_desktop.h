@@ -17,7 +17,7 @@
 
 namespace snipforge::testing {
 
-class FakeDesktop final : public Desktop {
+class FakeDesktop final : public DesktopDialogs, public WindowView {
  public:
   // The answers of the next file dialogs, in turn: a file name, or nothing for a cancel.
   std::deque<std::optional<std::string>> answers;

@@ -139,7 +139,7 @@ bool IsButton(const ControlRow& row) {
 
 Form1::Form1(DesktopDialogs& dialogs, std::optional<StoreLocations> stores,
              const std::optional<std::string>& input, bool quitOnClose)
-    : dialogs_(dialogs), logic_(*this, std::move(stores)), quitOnClose_(quitOnClose) {
+    : logic_(dialogs, *this, std::move(stores)), quitOnClose_(quitOnClose) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   static const bool registered = [&] {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
@@ -569,22 +569,6 @@ void Form1::ShowFocused() {
     Place();
   }
 }
-
-std::optional<std::string> Form1::ChooseFileToOpen(const FileDialog& dialog) {
-  return dialogs_.ChooseFileToOpen(dialog);
-}
-
-std::optional<std::string> Form1::ChooseFileToSave(const FileDialog& dialog) {
-  return dialogs_.ChooseFileToSave(dialog);
-}
-
-void Form1::ShowMessage(const std::string& text) { dialogs_.ShowMessage(text); }
-
-bool Form1::Ask(const std::string& question) { return dialogs_.Ask(question); }
-
-void Form1::ShowAbout(const std::string& text) { dialogs_.ShowAbout(text); }
-
-bool Form1::OpenFolder(const std::string& path) { return dialogs_.OpenFolder(path); }
 
 void Form1::Focus(std::size_t control) {
   SetFocus(controls_[control]);

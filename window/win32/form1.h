@@ -29,7 +29,7 @@ struct FormAccess;
 // status bar with Open folder stays at the bottom. It answers the logic's questions about the
 // window itself (the values shown, the focus, a timer, the progress box) and hands the dialogs
 // to `dialogs`.
-class Form1 : private Desktop {
+class Form1 : private WindowView {
  public:
   static constexpr int kFirstControlId = 100;
 
@@ -63,14 +63,7 @@ class Form1 : private Desktop {
   LRESULT OnContent(HWND window, UINT message, WPARAM w, LPARAM l);
   void OnCommand(int control, int notification);
 
-  // The dialogs go to the desktop's.
-  std::optional<std::string> ChooseFileToOpen(const FileDialog& dialog) override;
-  std::optional<std::string> ChooseFileToSave(const FileDialog& dialog) override;
-  void ShowMessage(const std::string& text) override;
-  bool Ask(const std::string& question) override;
-  void ShowAbout(const std::string& text) override;
-  bool OpenFolder(const std::string& path) override;
-  // The window's part.
+  // The window's part of what the logic asks; the dialogs are the desktop's.
   void ShowValues() override;
   void Focus(std::size_t control) override;
   [[nodiscard]] std::optional<std::size_t> FocusedControl() const override;
@@ -92,7 +85,6 @@ class Form1 : private Desktop {
   [[nodiscard]] std::size_t RowOf(HWND control) const;
   [[nodiscard]] int StatusBarHeight() const;
 
-  DesktopDialogs& dialogs_;
   FormLogic logic_;
   bool quitOnClose_;
   HWND window_ = nullptr;
