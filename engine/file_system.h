@@ -1,8 +1,9 @@
-// Every operating system call on files the program makes, kept in this one unit with one version
-// per system (file_system_posix.cpp, file_system_windows.cpp): paths resolved once, step by
-// step, and worked on through the folder's handle; the frame list read through one open handle;
-// and a file put in place of the old one durably, through an unnamed or unguessable temporary
-// file.
+// Every operating system call on files the program makes, kept in this one unit: paths resolved
+// once, step by step, and worked on through the folder's handle; the frame list read through one
+// open handle; and a file put in place of the old one durably, through an unnamed or unguessable
+// temporary file. file_system.cpp writes what is the same everywhere, the careful save included,
+// over the primitives of file_system_native.h, which each system's version defines
+// (file_system_posix.cpp, file_system_windows.cpp).
 #pragma once
 
 #include <cstdint>
@@ -171,9 +172,6 @@ class InputFile {
 
  private:
   [[nodiscard]] std::error_code Take(Handle file);
-  // A new temporary file as OpenCopy and OpenCopyOf write it, filled and open for reading.
-  [[nodiscard]] static std::error_code MakeCopy(
-      const std::function<std::error_code(const CopyWriter&)>& fill, Handle& copy);
 
   Handle file_;
   FileStatus status_;
@@ -262,9 +260,7 @@ class ReplacementFile {
   ResolvedPath target_;
   ReplacePolicy policy_;
   Handle file_;
-#ifndef _WIN32
-  Handle lock_;
-#endif
+  Handle lock_;  // POSIX: the lock file that ReplacementOptions::lockName names
   std::optional<FileStatus> existing_;
   FileId id_;
   bool unnamed_ = false;

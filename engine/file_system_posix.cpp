@@ -1,6 +1,8 @@
 // The POSIX version of the file calls: Linux's O_PATH, O_TMPFILE and renameat2 where they help.
 #include "engine/file_system.h"
 
+#include "engine/file_system_native.h"
+
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <stdio.h>
@@ -103,30 +105,6 @@ bool IsDeviceFileSystem(int folder) {
   return devices && fstat(folder, &status) == 0 && status.st_dev == *devices;
 }
 
-// ".snipforge-" and 32 hex digits from the system's random source: a name no other user can
-// guess and plant first.
-std::string RandomTempName(std::error_code& error) {
-  std::array<unsigned char, 16> random{};
-  std::size_t got = 0;
-  while (got < random.size()) {
-    const ssize_t n = getrandom(random.data() + got, random.size() - got, 0);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = LastError();
-      return {};
-    }
-    got += static_cast<std::size_t>(n);
-  }
-  constexpr std::string_view kHex = "0123456789abcdef";
-  std::string name = ".snipforge-";
-  for (const unsigned char byte : random) {
-    name += kHex[byte >> 4];
-    name += kHex[byte & 15u];
-  }
-  name += ".tmp";
-  return name;
-}
-
 // The path through which an unnamed file is linked into its folder.
 std::string SelfPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
@@ -175,18 +153,13 @@ std::error_code CreateTemporary(int folder, mode_t mode, bool unnamed, Handle& f
   }
   // Where the file system has no unnamed files (NFS, FAT, many FUSE file systems), or any other
   // failure of O_TMPFILE, a named file; its own failure is the one reported.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::error_code error;
-    name = RandomTempName(error);
-    if (error) return error;
-    file = Handle(openat(folder, name.c_str(),
-                         O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-    if (file.valid()) return {};
-    const std::error_code failed = LastError();
-    name.clear();
-    if (failed != std::errc::file_exists) return failed;
-  }
-  return Error(EEXIST);
+  return native::TryTemporaryNames(
+      [&](const std::string& candidate) {
+        file = Handle(openat(folder, candidate.c_str(),
+                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        return file.valid() ? std::error_code() : LastError();
+      },
+      name);
 }
 
 }  // namespace
@@ -285,54 +258,6 @@ std::error_code InputFile::OpenIn(const ResolvedPath& where) {
   return Take(std::move(file));
 }
 
-std::error_code InputFile::MakeCopy(const std::function<std::error_code(const CopyWriter&)>& fill,
-                                    Handle& copy) {
-  const char* variable = std::getenv("TMPDIR");
-  const std::string folderPath = variable != nullptr && variable[0] == '/' ? variable : "/tmp";
-  ResolvedPath folder;
-  if (const std::error_code error = folder.Resolve(folderPath + "/")) return error;
-  std::string name;
-  bool unnamed = false;
-  if (const std::error_code error =
-          CreateTemporary(folder.folder(), 0600, true, copy, name, unnamed)) {
-    return error;
-  }
-  if (!name.empty()) unlinkat(folder.folder(), name.c_str(), 0);  // no name reaches it now
-  const int file = copy.get();
-  return fill([file](std::string_view bytes) { return WriteAll(file, bytes); });
-}
-
-std::error_code InputFile::OpenCopyOf(NativeHandle source) {
-  file_.reset();
-  Handle copy;
-  const std::error_code error = MakeCopy(
-      [source](const CopyWriter& write) -> std::error_code {
-        std::array<char, 1 << 16> block{};
-        for (;;) {
-          const ssize_t got = read(source, block.data(), block.size());
-          if (got < 0 && errno == EINTR) continue;
-          if (got < 0) return LastError();
-          if (got == 0) return {};
-          if (const std::error_code failed =
-                  write({block.data(), static_cast<std::size_t>(got)})) {
-            return failed;
-          }
-        }
-      },
-      copy);
-  if (error) return error;
-  return Take(std::move(copy));
-}
-
-std::error_code InputFile::OpenCopy(
-    const std::function<std::error_code(const CopyWriter&)>& fill, const FileStatus& status) {
-  Handle copy;
-  if (const std::error_code error = MakeCopy(fill, copy)) return error;
-  file_ = std::move(copy);
-  status_ = status;
-  return {};
-}
-
 InputFile::Read InputFile::ReadAt(std::uint64_t offset, char* data, std::size_t size) const {
   for (;;) {
     const ssize_t got = pread(file_.get(), data, size, static_cast<off_t>(offset));
@@ -347,173 +272,152 @@ std::uint64_t InputFile::Size() const {
   return static_cast<std::uint64_t>(status.st_size);
 }
 
-std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
-  const auto fail = [this](std::error_code error) {
-    Discard();
-    return error;
-  };
-  const std::string& name = target_.name();
-  const int folder = target_.folder();
-  if (name.empty() || name == ".") return fail(Error(EISDIR));
-  policy_ = options.replace;
-  if (!options.lockName.empty()) {
-    if (const std::error_code error = TakeLock(folder, options.lockName, lock_)) return fail(error);
-  }
+// The primitives of the careful save (file_system_native.h).
 
-  FileStatus existing;
-  if (const std::error_code error = StatAt(folder, name, existing)) {
-    if (error != std::errc::no_such_file_or_directory) return fail(error);
-  } else {
-    if (existing.kind == FileKind::kFolder) return fail(Error(EISDIR));
-    if (existing.kind == FileKind::kLink && options.lastLink == LastLink::kFollow) {
-      return fail(Error(ELOOP));  // put there after the path was resolved
-    }
-    if (existing.kind == FileKind::kOther) return fail(FileRefusal::kNotRegularFile);
-    if (existing.kind == FileKind::kRegular) {
-      // An existing file is replaced only when the user could write it in place. Opened without
-      // following a link or blocking, so nothing put there meanwhile is followed or hangs.
-      const Handle file(
-          openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-      if (!file.valid()) return fail(LastError());
-      if (const std::error_code failed = StatusOf(file.get(), existing)) return fail(failed);
-      if (existing.kind != FileKind::kRegular) return fail(FileRefusal::kNotRegularFile);
-    }
-    existing_ = existing;
-    if (policy_.kind == ReplacePolicy::Kind::kNever) return fail(FileRefusal::kExists);
-    if (policy_.kind == ReplacePolicy::Kind::kOnlyFile && !(existing.id == policy_.file)) {
-      return fail(FileRefusal::kChanged);
-    }
-  }
-  if (IsDeviceFileSystem(folder)) return fail(FileRefusal::kDeviceFileSystem);
+std::error_code native::LookAt(const ResolvedPath& where, const std::string& name,
+                               Looked& looked) {
+  looked = {};
+  const std::error_code error = StatAt(where.folder(), name, looked.status);
+  if (error == std::errc::no_such_file_or_directory) return {};
+  looked.exists = !error;
+  return error;
+}
 
+std::error_code native::LinkError() { return Error(ELOOP); }
+
+std::error_code native::CheckName(const ResolvedPath&) { return {}; }
+
+std::error_code native::Lock(const ResolvedPath& target, const ReplacementOptions& options,
+                             Handle& lock) {
+  if (options.lockName.empty()) return {};
+  return TakeLock(target.folder(), options.lockName, lock);
+}
+
+std::error_code native::CheckReplaceable(const ResolvedPath& target, Looked& existing) {
+  // Opened without following a link or blocking, so nothing put there meanwhile is followed or
+  // hangs.
+  const Handle file(openat(target.folder(), target.name().c_str(),
+                           O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!file.valid()) return LastError();
+  if (const std::error_code error = StatusOf(file.get(), existing.status)) return error;
+  if (existing.status.kind != FileKind::kRegular) return FileRefusal::kNotRegularFile;
+  return {};
+}
+
+std::error_code native::CreateReplacement(const ResolvedPath& target,
+                                          const ReplacementOptions& options,
+                                          const Looked& existing, Handle& file, std::string& name,
+                                          bool& unnamed) {
   // A replaced file's permission bits carry over when it is the user's own; any other file gets
   // the mode of a new file, so that no one else's loose mode is lent to the user's script. The
   // temporary file is never open to more users than the final file will be.
   std::optional<mode_t> mode;
   if (options.mode) {
     mode = static_cast<mode_t>(*options.mode & 0777);
-  } else if (existing_ && existing_->kind == FileKind::kRegular && existing_->owner == geteuid()) {
-    mode = static_cast<mode_t>(existing_->mode & 0777);
+  } else if (existing.exists && existing.status.kind == FileKind::kRegular &&
+             existing.status.owner == geteuid()) {
+    mode = static_cast<mode_t>(existing.status.mode & 0777);
   }
-  if (const std::error_code error = CreateTemporary(folder, mode.value_or(0666),
-                                                    options.unnamedTemporary, file_, tempName_,
-                                                    unnamed_)) {
-    return fail(error);
+  if (const std::error_code error = CreateTemporary(target.folder(), mode.value_or(0666),
+                                                    options.unnamedTemporary, file, name,
+                                                    unnamed)) {
+    return error;
   }
   // The mode exactly, whatever the umask. Best effort: some file systems (FAT) keep no modes and
   // refuse the change.
-  if (mode) static_cast<void>(fchmod(file_.get(), *mode));
-  FileStatus made;
-  if (const std::error_code error = StatusOf(file_.get(), made)) return fail(error);
-  id_ = made.id;
+  if (mode) static_cast<void>(fchmod(file.get(), *mode));
   return {};
 }
 
+std::error_code native::SyncData(NativeHandle file) {
+  return fsync(file) == 0 ? std::error_code() : LastError();
+}
 
-std::error_code ReplacementFile::PutInPlace() {
-  const int folder = target_.folder();
-  const char* name = target_.name().c_str();
-  const bool mayReplace = policy_.kind == ReplacePolicy::Kind::kAlways ||
-                          (policy_.kind == ReplacePolicy::Kind::kOnlyFile && existing_);
-  if (unnamed_ && !mayReplace) {
-    // Nothing to replace: the file takes the name at once, so nothing is ever left behind.
-    if (linkat(AT_FDCWD, SelfPath(file_.get()).c_str(), folder, name, AT_SYMLINK_FOLLOW) == 0) {
-      return {};
-    }
+std::error_code native::Link(const ResolvedPath& target, NativeHandle file,
+                             const std::string& name) {
+  if (linkat(AT_FDCWD, SelfPath(file).c_str(), target.folder(), name.c_str(),
+             AT_SYMLINK_FOLLOW) == 0) {
+    return {};
+  }
+  return LastError();
+}
+
+std::error_code native::Rename(const ResolvedPath& target, NativeHandle, const std::string& from,
+                               bool replace) {
+  const int folder = target.folder();
+  const char* name = target.name().c_str();
+  if (replace) return renameat(folder, from.c_str(), folder, name) == 0 ? std::error_code()
+                                                                         : LastError();
+  if (renameat2(folder, from.c_str(), folder, name, RENAME_NOREPLACE) == 0) return {};
+  if (errno == EEXIST) return FileRefusal::kExists;
+  if (errno != EINVAL && errno != ENOSYS) return LastError();
+  // A file system without RENAME_NOREPLACE: a hard link fails just as well on a name taken.
+  if (linkat(folder, from.c_str(), folder, name, 0) != 0) {
     return errno == EEXIST ? make_error_code(FileRefusal::kExists) : LastError();
   }
-  if (unnamed_) {
-    if (!existing_ &&
-        linkat(AT_FDCWD, SelfPath(file_.get()).c_str(), folder, name, AT_SYMLINK_FOLLOW) == 0) {
-      return {};
-    }
-    // linkat cannot take over a name: the file gets an unguessable name and is renamed over the
-    // target. A run killed between these two calls is the one case that leaves a file.
-    for (int attempt = 0; tempName_.empty() && attempt < 100; ++attempt) {
-      std::error_code error;
-      std::string temp = RandomTempName(error);
-      if (error) return error;
-      if (linkat(AT_FDCWD, SelfPath(file_.get()).c_str(), folder, temp.c_str(),
-                 AT_SYMLINK_FOLLOW) == 0) {
-        tempName_ = std::move(temp);
-      } else if (errno != EEXIST) {
-        return LastError();
-      }
-    }
-    if (tempName_.empty()) return Error(EEXIST);
-  }
-  const char* temp = tempName_.c_str();
-  if (!mayReplace) {
-    if (renameat2(folder, temp, folder, name, RENAME_NOREPLACE) != 0) {
-      if (errno == EEXIST) return FileRefusal::kExists;
-      if (errno != EINVAL && errno != ENOSYS) return LastError();
-      // A file system without RENAME_NOREPLACE: a hard link fails just as well on a name taken.
-      if (linkat(folder, temp, folder, name, 0) != 0) {
-        return errno == EEXIST ? make_error_code(FileRefusal::kExists) : LastError();
-      }
-      unlinkat(folder, temp, 0);
-    }
-  } else if (policy_.kind == ReplacePolicy::Kind::kOnlyFile) {
-    // The two names change places in one step; then the file that was replaced is looked at,
-    // and when it is not the one the user agreed to replace, they change back.
-    if (renameat2(folder, temp, folder, name, RENAME_EXCHANGE) == 0) {
-      FileStatus replaced;
-      if (StatAt(folder, tempName_, replaced) || !(replaced.id == policy_.file)) {
-        renameat2(folder, temp, folder, name, RENAME_EXCHANGE);
-        return FileRefusal::kChanged;
-      }
-      unlinkat(folder, temp, 0);
-    } else if (errno == ENOENT) {  // the old file has gone: the name is taken only when free
-      policy_ = ReplacePolicy::Never();
-      return PutInPlace();
-    } else if (errno == EINVAL || errno == ENOSYS) {
-      // No exchange on this file system: the file is looked at just before it is replaced.
-      FileStatus now;
-      if (const std::error_code error = StatAt(folder, target_.name(), now)) {
-        if (error != std::errc::no_such_file_or_directory) return error;
-        policy_ = ReplacePolicy::Never();
-        return PutInPlace();
-      }
-      if (!(now.id == policy_.file)) return FileRefusal::kChanged;
-      if (renameat(folder, temp, folder, name) != 0) return LastError();
-    } else {
-      return LastError();
-    }
-  } else if (renameat(folder, temp, folder, name) != 0) {
-    return LastError();
-  }
-  tempName_.clear();
+  unlinkat(folder, from.c_str(), 0);
   return {};
 }
 
-ReplacementFile::Committed ReplacementFile::Commit() {
-  if (!file_.valid()) return {Error(EBADF), false};
-  // The data reaches the disk before the file takes the name, so a power cut never leaves the
-  // name on an empty or partial file; a write error the disk reports late is seen here.
-  std::error_code error = fsync(file_.get()) == 0 ? std::error_code() : LastError();
-  if (!error) error = PutInPlace();
-  if (error) {
-    Discard();
-    return {error, false};
+std::error_code native::Exchange(const ResolvedPath& target, const std::string& with) {
+  const int folder = target.folder();
+  if (renameat2(folder, with.c_str(), folder, target.name().c_str(), RENAME_EXCHANGE) == 0) {
+    return {};
   }
-  file_.reset();
-  // The new name reaches the disk. Some file systems cannot sync a folder (EINVAL); they keep
-  // their names by other means.
-  Committed committed{{}, true};
-  const Handle folder(openat(target_.folder(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.valid() && fsync(folder.get()) != 0 && errno != EINVAL) committed.error = LastError();
-  Discard();
-  return committed;
+  if (errno == EINVAL || errno == ENOSYS) return Error(ENOSYS);
+  return LastError();
 }
 
-void ReplacementFile::Discard() {
-  file_.reset();
-  if (!tempName_.empty() && target_.folder() >= 0) {
-    unlinkat(target_.folder(), tempName_.c_str(), 0);
+void native::Remove(const ResolvedPath& target, const std::string& name) {
+  unlinkat(target.folder(), name.c_str(), 0);
+}
+
+std::error_code native::SyncName(const ResolvedPath& target, NativeHandle) {
+  // Some file systems cannot sync a folder (EINVAL); they keep their names by other means.
+  const Handle folder(openat(target.folder(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.valid() && fsync(folder.get()) != 0 && errno != EINVAL) return LastError();
+  return {};
+}
+
+void native::DropTemporary(const ResolvedPath& target, Handle& file, const std::string& name) {
+  file.reset();
+  if (!name.empty() && target.folder() >= 0) unlinkat(target.folder(), name.c_str(), 0);
+}
+
+std::error_code native::OpenPrivateTemporary(Handle& file) {
+  const char* variable = std::getenv("TMPDIR");
+  const std::string folderPath = variable != nullptr && variable[0] == '/' ? variable : "/tmp";
+  ResolvedPath folder;
+  if (const std::error_code error = folder.Resolve(folderPath + "/")) return error;
+  std::string name;
+  bool unnamed = false;
+  if (const std::error_code error =
+          CreateTemporary(folder.folder(), 0600, true, file, name, unnamed)) {
+    return error;
   }
-  tempName_.clear();
-  lock_.reset();
-  unnamed_ = false;
+  if (!name.empty()) unlinkat(folder.folder(), name.c_str(), 0);  // no name reaches it now
+  return {};
+}
+
+InputFile::Read native::ReadSome(NativeHandle source, char* data, std::size_t size) {
+  for (;;) {
+    const ssize_t got = read(source, data, size);
+    if (got >= 0) return {static_cast<std::size_t>(got), {}};
+    if (errno != EINTR) return {0, LastError()};
+  }
+}
+
+std::error_code native::RandomBytes(unsigned char* data, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t n = getrandom(data + got, size - got, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    got += static_cast<std::size_t>(n);
+  }
+  return {};
 }
 
 std::error_code WriteAll(NativeHandle handle, std::string_view bytes) {

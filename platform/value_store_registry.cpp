@@ -4,6 +4,7 @@
 
 #include "engine/option_table.h"
 #include "engine/wide_text.h"
+#include "engine/windows_security.h"
 
 // clang-format off
 #include <windows.h>
@@ -40,35 +41,14 @@ std::string Reason(LSTATUS status) {
 constexpr ACCESS_MASK kWriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | WRITE_DAC |
                                      WRITE_OWNER | DELETE | GENERIC_WRITE | GENERIC_ALL;
 
-// SYSTEM, the Administrators or TrustedInstaller: the accounts that own and change the machine's
-// own keys. TrustedInstaller (NT SERVICE\TrustedInstaller) has no well-known SID type.
-bool IsMachineAccount(PSID sid) {
-  if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) {
-    return true;
-  }
-  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-  PSID installer = nullptr;
-  if (!AllocateAndInitializeSid(&nt, 6, SECURITY_SERVICE_ID_BASE_RID, 956008885, 3418522649,
-                                1831038044, 1853292631, 2271478464, 0, 0, &installer)) {
-    return false;
-  }
-  const bool same = EqualSid(sid, installer) != 0;
-  FreeSid(installer);
-  return same;
-}
-
-// True when only the machine's own accounts may change the open key (READ_CONTROL): one of them
-// owns it and its DACL lets no one else write it. Deny entries only take rights away and
-// inherit-only ones apply to subkeys alone; CREATOR OWNER stands for a subkey's owner.
+// True when only the machine's own accounts (IsMachineAccount) may change the open key
+// (READ_CONTROL): one of them owns it and its DACL lets no one else write it. Deny entries only
+// take rights away and inherit-only ones apply to subkeys alone; CREATOR OWNER stands for a
+// subkey's owner.
 bool OnlyTheMachineMayChange(HKEY key) {
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(key, SE_REGISTRY_KEY,
-                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                      &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
+  const Security security = SecurityOf(key, SE_REGISTRY_KEY);
+  const PSID owner = security.owner;
+  const PACL dacl = security.dacl;
   // No DACL, or a NULL one, lets everyone write.
   bool trusted = owner != nullptr && IsValidSid(owner) && IsMachineAccount(owner) &&
                  dacl != nullptr;
@@ -98,7 +78,6 @@ bool OnlyTheMachineMayChange(HKEY key) {
     const PSID sid = &allowed->SidStart;
     trusted = plain && (IsMachineAccount(sid) || IsWellKnownSid(sid, WinCreatorOwnerSid));
   }
-  LocalFree(descriptor);
   return trusted;
 }
 

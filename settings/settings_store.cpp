@@ -3,7 +3,7 @@
 #include <optional>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "engine/windows_security.h"
 #else
 #include <cstdlib>
 
@@ -25,20 +25,6 @@ constexpr OptionOrder kLoadOrder = MakeOptionOrder({
     &ControlValues::chIncText, &ControlValues::chOutputBadFrames,
     &ControlValues::chOutputGoodFrames, &ControlValues::chExactEnd,
     &ControlValues::cboListFormat});
-
-#ifdef _WIN32
-bool Elevated() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  TOKEN_ELEVATION elevation{};
-  DWORD size = 0;
-  const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation,
-                                            &size) &&
-                        elevation.TokenIsElevated != 0;
-  CloseHandle(token);
-  return elevated;
-}
-#endif
 
 }  // namespace
 
