@@ -205,9 +205,6 @@ struct ReplacementOptions {
   // two copies of the program replace the file one after the other; waits up to two seconds.
   std::string lockName;
 #endif
-  // False: a named temporary file even where the file system has unnamed ones (NFS and FAT
-  // have none; tests take that way with it).
-  bool unnamedTemporary = true;
 };
 
 // A new file that takes the place of the file at a path only when Commit succeeds. Where the
@@ -246,8 +243,6 @@ class ReplacementFile {
   [[nodiscard]] bool created() const { return file_.valid(); }
   // The file that stood at the target when Create looked, also after Create refused it.
   [[nodiscard]] const std::optional<FileStatus>& existing() const { return existing_; }
-  // True when the temporary file has no name.
-  [[nodiscard]] bool unnamed() const { return unnamed_; }
   // The new file, which keeps this identity when it takes the target's name.
   [[nodiscard]] const FileId& id() const { return id_; }
 

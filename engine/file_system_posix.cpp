@@ -318,9 +318,8 @@ std::error_code native::CreateReplacement(const ResolvedPath& target,
              existing.status.owner == geteuid()) {
     mode = static_cast<mode_t>(existing.status.mode & 0777);
   }
-  if (const std::error_code error = CreateTemporary(target.folder(), mode.value_or(0666),
-                                                    options.unnamedTemporary, file, name,
-                                                    unnamed)) {
+  if (const std::error_code error =
+          CreateTemporary(target.folder(), mode.value_or(0666), true, file, name, unnamed)) {
     return error;
   }
   // The mode exactly, whatever the umask. Best effort: some file systems (FAT) keep no modes and

@@ -39,43 +39,41 @@ TEST(ReplacementFileTest, ReplacesTheFileALinkNamesKeepingItsMode) {
 #ifdef _WIN32
   GTEST_SKIP() << "symbolic links: wine 8 makes none (file_system_windows_test.cpp has the rest)";
 #endif
-  for (const bool unnamed : {true, false}) {
-    TempDir dir;
-    WriteFile(dir.File("fresh"), "");
-    const fs::perms fresh = fs::status(dir.File("fresh")).permissions();
-    fs::create_directory(dir.path() / "scripts");
-    const struct {
-      std::string name;
-      std::string path;           // what the user names
-      std::string written;        // the file that must hold the new script
-      std::string link;           // when not empty, `path` is a link holding this text
-      bool existed;
-    } cases[] = {
-        {"a plain file", "plain.avs", "plain.avs", "", true},
-        {"a link to a file", "link.avs", "scripts/linked.avs", dir.File("scripts/linked.avs"), true},
-        {"a relative link", "relative.avs", "scripts/relative.avs", "scripts/relative.avs", true},
-        {"a dangling link", "dangling.avs", "scripts/made.avs", dir.File("scripts/made.avs"), false},
-        {"a new file", "new.avs", "new.avs", "", false},
-    };
-    for (const auto& c : cases) {
-      const std::string path = dir.File(c.path);
-      if (c.existed) {
-        WriteFile(dir.File(c.written), "old");
-        fs::permissions(dir.File(c.written), k0640);
-      }
-      if (!c.link.empty()) fs::create_symlink(c.link, path);
-      ASSERT_FALSE(Replace(path, {.unnamedTemporary = unnamed})) << c.name;
-      EXPECT_EQ(ReadFile(dir.File(c.written)), "new") << c.name;
-      EXPECT_EQ(fs::status(dir.File(c.written)).permissions(), c.existed ? k0640 : fresh) << c.name;
-      EXPECT_EQ(fs::is_symlink(path), !c.link.empty()) << c.name;
+  TempDir dir;
+  WriteFile(dir.File("fresh"), "");
+  const fs::perms fresh = fs::status(dir.File("fresh")).permissions();
+  fs::create_directory(dir.path() / "scripts");
+  const struct {
+    std::string name;
+    std::string path;           // what the user names
+    std::string written;        // the file that must hold the new script
+    std::string link;           // when not empty, `path` is a link holding this text
+    bool existed;
+  } cases[] = {
+      {"a plain file", "plain.avs", "plain.avs", "", true},
+      {"a link to a file", "link.avs", "scripts/linked.avs", dir.File("scripts/linked.avs"), true},
+      {"a relative link", "relative.avs", "scripts/relative.avs", "scripts/relative.avs", true},
+      {"a dangling link", "dangling.avs", "scripts/made.avs", dir.File("scripts/made.avs"), false},
+      {"a new file", "new.avs", "new.avs", "", false},
+  };
+  for (const auto& c : cases) {
+    const std::string path = dir.File(c.path);
+    if (c.existed) {
+      WriteFile(dir.File(c.written), "old");
+      fs::permissions(dir.File(c.written), k0640);
     }
-    // Nothing but the files themselves: no temporary file stays.
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"dangling.avs", "fresh", "link.avs",
-                                                     "new.avs", "plain.avs", "relative.avs",
-                                                     "scripts"}));
-    EXPECT_EQ(testing::TempDir::NamesIn(dir.path() / "scripts"),
-              (std::vector<std::string>{"linked.avs", "made.avs", "relative.avs"}));
+    if (!c.link.empty()) fs::create_symlink(c.link, path);
+    ASSERT_FALSE(Replace(path)) << c.name;
+    EXPECT_EQ(ReadFile(dir.File(c.written)), "new") << c.name;
+    EXPECT_EQ(fs::status(dir.File(c.written)).permissions(), c.existed ? k0640 : fresh) << c.name;
+    EXPECT_EQ(fs::is_symlink(path), !c.link.empty()) << c.name;
   }
+  // Nothing but the files themselves: no temporary file stays.
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"dangling.avs", "fresh", "link.avs",
+                                                   "new.avs", "plain.avs", "relative.avs",
+                                                   "scripts"}));
+  EXPECT_EQ(testing::TempDir::NamesIn(dir.path() / "scripts"),
+            (std::vector<std::string>{"linked.avs", "made.avs", "relative.avs"}));
 }
 
 TEST(ReplacementFileTest, ReplacesOnlyWhatThePolicyAllows) {
@@ -93,41 +91,38 @@ TEST(ReplacementFileTest, ReplacesOnlyWhatThePolicyAllows) {
 #endif
     };
   };
-  for (const bool unnamed : {true, false}) {
-    TempDir dir;
-    const std::string path = dir.File("out.avs");
-    const struct {
-      std::string name;
-      bool existed;
-      std::function<ReplacePolicy()> policy;
-      std::function<void()> meanwhile;
-      std::error_code error;
-      std::string content;
-    } cases[] = {
-        {"never, nothing there", false, ReplacePolicy::Never, {}, {}, "new"},
-        {"never, a file there", true, ReplacePolicy::Never, {}, FileRefusal::kExists, "old"},
-        {"never, a file appears meanwhile", false, ReplacePolicy::Never, putOther(path),
-         FileRefusal::kExists, "other"},
-        {"only the file asked about", true, [&] { return ReplacePolicy::OnlyFile(IdOf(path)); },
-         {}, {}, "new"},
-        {"only the file asked about, swapped meanwhile", true,
-         [&] { return ReplacePolicy::OnlyFile(IdOf(path)); }, putOther(path),
-         FileRefusal::kChanged, "other"},
-        {"only the file asked about, gone meanwhile", true,
-         [&] { return ReplacePolicy::OnlyFile(IdOf(path)); }, [&] { fs::remove(path); }, {},
-         "new"},
-        {"only a file that is no longer there", true,
-         [] { return ReplacePolicy::OnlyFile({1, 1}); }, {}, FileRefusal::kChanged, "old"},
-    };
-    for (const auto& c : cases) {
-      fs::remove(path);
-      if (c.existed) WriteFile(path, "old");
-      EXPECT_EQ(Replace(path, {.replace = c.policy(), .unnamedTemporary = unnamed}, c.meanwhile),
-                c.error)
-          << c.name;
-      EXPECT_EQ(ReadFile(path), c.content) << c.name;
-      EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.avs"}) << c.name;
-    }
+  TempDir dir;
+  const std::string path = dir.File("out.avs");
+  const struct {
+    std::string name;
+    bool existed;
+    std::function<ReplacePolicy()> policy;
+    std::function<void()> meanwhile;
+    std::error_code error;
+    std::string content;
+  } cases[] = {
+      {"never, nothing there", false, ReplacePolicy::Never, {}, {}, "new"},
+      {"never, a file there", true, ReplacePolicy::Never, {}, FileRefusal::kExists, "old"},
+      {"never, a file appears meanwhile", false, ReplacePolicy::Never, putOther(path),
+       FileRefusal::kExists, "other"},
+      {"only the file asked about", true, [&] { return ReplacePolicy::OnlyFile(IdOf(path)); },
+       {}, {}, "new"},
+      {"only the file asked about, swapped meanwhile", true,
+       [&] { return ReplacePolicy::OnlyFile(IdOf(path)); }, putOther(path),
+       FileRefusal::kChanged, "other"},
+      {"only the file asked about, gone meanwhile", true,
+       [&] { return ReplacePolicy::OnlyFile(IdOf(path)); }, [&] { fs::remove(path); }, {},
+       "new"},
+      {"only a file that is no longer there", true,
+       [] { return ReplacePolicy::OnlyFile({1, 1}); }, {}, FileRefusal::kChanged, "old"},
+  };
+  for (const auto& c : cases) {
+    fs::remove(path);
+    if (c.existed) WriteFile(path, "old");
+    EXPECT_EQ(Replace(path, {.replace = c.policy()}, c.meanwhile), c.error)
+        << c.name;
+    EXPECT_EQ(ReadFile(path), c.content) << c.name;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.avs"}) << c.name;
   }
 }
 

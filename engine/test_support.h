@@ -21,7 +21,9 @@
 #include "engine/script_stream.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace snipforge::testing {
@@ -69,6 +71,26 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// True when the program's temporary files in `folder` have no name until they take the
+// target's: the file system has unnamed files and /proc reaches them to link them. Elsewhere
+// (NFS and FAT drives, a system without /proc, Windows) they have a name beside the target.
+inline bool UnnamedFilesIn(const std::filesystem::path& folder) {
+#ifdef _WIN32
+  static_cast<void>(folder);
+  return false;
+#else
+  const int file = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (file < 0) return false;
+  struct stat byPath {};
+  struct stat byHandle {};
+  const bool linkable =
+      ::stat(("/proc/self/fd/" + std::to_string(file)).c_str(), &byPath) == 0 &&
+      ::fstat(file, &byHandle) == 0 && byPath.st_ino == byHandle.st_ino;
+  ::close(file);
+  return linkable;
+#endif
+}
 
 // A folder for the whole process, removed when it exits.
 inline const std::filesystem::path& ProcessTempDir() {
