@@ -79,18 +79,18 @@ int wmain(int argc, wchar_t* argv[]) {
       {"a usage error", L"--no-such-option list.txt", false},
       {"Ctrl+C", L"-o \"" + script + L"\" -", true},
   };
-  int status = 0;
+  int exitCode = 0;
   for (const auto& c : cases) {
     SetConsoleOutputCP(kFound);
     if (!Run(argv[1], c.arguments, c.interrupt)) {
       std::printf("%s: the converter did not end\n", c.name);
-      status = 1;
+      exitCode = 1;
     }
     if (const UINT now = GetConsoleOutputCP(); now != kFound) {
       std::printf("%s: the console is left in code page %u, not %u\n", c.name, now, kFound);
-      status = 1;
+      exitCode = 1;
     }
   }
   DeleteFileW(script.c_str());
-  return status;
+  return exitCode;
 }

@@ -273,7 +273,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocatio
   }
   for (const auto& [option, text] : request.given) SetOptionText(values, *option, text);
   // The values were checked as numbers where numbers belong; the message may name other text.
-  if (const Status usable = CheckOptionsForAnyList(values); !usable) {
+  if (const Result<void> usable = CheckOptionsForAnyList(values); !usable) {
     return usageError(EscapeControlCharacters(usable.error()));
   }
   if (request.output && *request.output != kStandardStream) {
@@ -292,12 +292,12 @@ int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocatio
   for (std::size_t i = 0; i < request.lists.size(); ++i) {
     InputFile file;
     if (request.lists[i] == kStandardStream || file.Open(request.lists[i])) continue;
-    listIds[i] = file.status().id;
+    listIds[i] = file.info().id;
     lists.try_emplace(listIds[i], request.lists[i]);
   }
   std::unordered_map<FileId, Converted, FileIdHash> written;
 
-  int status = kAllConverted;
+  int exitCode = kAllConverted;
   for (std::size_t i = 0; i < request.lists.size(); ++i) {
     const std::string& list = request.lists[i];
     const bool fromInput = list == kStandardStream;
@@ -307,7 +307,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocatio
     RunOptions run;
     run.replace = request.noClobber ? ReplacePolicy::Never() : ReplacePolicy::Always();
     run.autoRemedy = "use --format auto";
-    run.claim = [&](const FileId& listId, const FileId& script) -> Status {
+    run.claim = [&](const FileId& listId, const FileId& script) -> Result<void> {
       if (const auto other = lists.find(script); other != lists.end()) {
         return Fail("its script " + values.tOutput + " is the list " + other->second +
                     " of this run; convert it on its own with --output");
@@ -342,9 +342,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, const StoreLocatio
     if (outcome.existing && request.noClobber) outcome.message += "; left as it is (--no-clobber)";
     console.errors << EscapeControlCharacters(list) << ": "
                    << EscapeControlCharacters(outcome.message) << '\n';
-    status = kSomeFailed;
+    exitCode = kSomeFailed;
   }
-  return status;
+  return exitCode;
 }
 
 }  // namespace snipforge

@@ -34,7 +34,7 @@ constexpr const char* kScript = "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 12, 19)++\\
 class CommandLineTest : public ::testing::Test {
  protected:
   struct Result {
-    int status;
+    int exitCode;
     std::string out;
     std::string errors;
   };
@@ -61,8 +61,8 @@ class CommandLineTest : public ::testing::Test {
     std::vector<std::string> expanded;
     for (const std::string& argument : arguments) expanded.push_back(Expand(argument));
     std::ostringstream out, errors;
-    const int status = RunCommandLine(expanded, stores_, {out, errors, input, output});
-    return {status, out.str(), errors.str()};
+    const int exitCode = RunCommandLine(expanded, stores_, {out, errors, input, output});
+    return {exitCode, out.str(), errors.str()};
   }
 
   TempDir dir_;
@@ -90,7 +90,7 @@ TEST_F(CommandLineTest, OptionsSetTheWindowsControls) {
     std::vector<std::string> arguments = c.options;
     arguments.insert(arguments.end(), {"-o", "@cli.avs", "--", "@good.txt"});
     const Result result = Run(arguments);
-    EXPECT_EQ(result.status, kAllConverted);
+    EXPECT_EQ(result.exitCode, kAllConverted);
     EXPECT_EQ(result.out + result.errors, "") << "quiet on success";
     EXPECT_EQ(ReadFile(In("cli.avs")), c.script) << c.options.size() << " options";
   }
@@ -101,7 +101,7 @@ TEST_F(CommandLineTest, ExitStatusSaysWhetherEveryListWasConverted) {
   const std::vector<std::string> converted = {"good.avs", "good.txt", "list.avs", "words.txt"};
   const struct {
     std::vector<std::string> arguments;
-    int status;
+    int exitCode;
     std::string errors;  // for a usage error, its first line
     std::vector<std::string> files;
   } cases[] = {
@@ -167,8 +167,8 @@ TEST_F(CommandLineTest, ExitStatusSaysWhetherEveryListWasConverted) {
     fs::remove(In("good.avs"));
     const Result result = Run(c.arguments);
     const std::string label = c.arguments.front() + " " + c.arguments.back();
-    EXPECT_EQ(result.status, c.status) << label;
-    const std::string errors = c.status == kUsageError
+    EXPECT_EQ(result.exitCode, c.exitCode) << label;
+    const std::string errors = c.exitCode == kUsageError
                                    ? result.errors.substr(0, result.errors.find('\n'))
                                    : result.errors;
     EXPECT_EQ(errors, Expand(c.errors)) << label;
@@ -181,7 +181,7 @@ TEST_F(CommandLineTest, ExitStatusSaysWhetherEveryListWasConverted) {
 TEST_F(CommandLineTest, FrameNumbersOutOfRangeFailThatListOnly) {
   WriteFile(In("end.txt"), "5\n2147483647\n");
   const Result result = Run({"@end.txt", "@good.txt"});
-  EXPECT_EQ(result.status, kSomeFailed);
+  EXPECT_EQ(result.exitCode, kSomeFailed);
   EXPECT_EQ(result.errors,
             In("end.txt") + ": frame 2147483647 on line 2 is out of range: with frames to cut "
                             "after bad frames \"0\" the good part would go on beyond it (the "
@@ -193,26 +193,26 @@ TEST_F(CommandLineTest, NoClobberLeavesAnExistingScript) {
   WriteFile(In("good.avs"), "hand-written");
   WriteFile(In("other.txt"), "10\n");
   const Result result = Run({"-n", "@good.txt", "@other.txt"});
-  EXPECT_EQ(result.status, kSomeFailed);
+  EXPECT_EQ(result.exitCode, kSomeFailed);
   EXPECT_EQ(result.errors,
             In("good.txt") + ": good.avs exists; left as it is (--no-clobber)\n");
   EXPECT_EQ(ReadFile(In("good.avs")), "hand-written");
   EXPECT_EQ(ReadFile(In("other.avs")), "Trim(0,-1)++trim(1, 9)++\\\r\ntrim( 11,0)\r\n");
   // Without it a script is replaced, as the converter has always done.
-  EXPECT_EQ(Run({"@good.txt"}).status, kAllConverted);
+  EXPECT_EQ(Run({"@good.txt"}).exitCode, kAllConverted);
   EXPECT_EQ(ReadFile(In("good.avs")), kScript);
 }
 
 TEST_F(CommandLineTest, LinesThatLookLikeFramesAreSaidOnStandardErrorWithTheRemedy) {
   WriteFile(In("ranges.txt"), "5\n10-20\n");
   Result result = Run({"@ranges.txt"});
-  EXPECT_EQ(result.status, kAllConverted);
+  EXPECT_EQ(result.exitCode, kAllConverted);
   EXPECT_EQ(result.errors, In("ranges.txt") +
                                ": 1 line looks like frames but was read as text (line 2: "
                                "\"10-20\"); use --format auto to read it\n");
   EXPECT_EQ(ReadFile(In("ranges.avs")), "Trim(0,-1)++trim(1, 4)++\\\r\ntrim( 6,0)\r\n");
   result = Run({"--format", "auto", "@ranges.txt"});
-  EXPECT_EQ(result.status, kAllConverted);
+  EXPECT_EQ(result.exitCode, kAllConverted);
   EXPECT_EQ(result.errors, "");
   EXPECT_EQ(ReadFile(In("ranges.avs")),
             "Trim(0,-1)++trim(1, 4)++\\\r\ntrim( 6, 9)++\\\r\ntrim( 21,0)\r\n");
@@ -221,7 +221,7 @@ TEST_F(CommandLineTest, LinesThatLookLikeFramesAreSaidOnStandardErrorWithTheReme
 TEST_F(CommandLineTest, AScriptThatAnotherListOfTheRunGotIsNotReplaced) {
   WriteFile(In("good.csv"), "5\n");
   const Result result = Run({"@good.txt", "@good.csv", "@good.txt"});
-  EXPECT_EQ(result.status, kSomeFailed);
+  EXPECT_EQ(result.exitCode, kSomeFailed);
   EXPECT_EQ(result.errors, In("good.csv") + ": its script " + In("good.avs") +
                                " is already the script of " + In("good.txt") +
                                "; convert it on its own with --output\n");
@@ -235,7 +235,7 @@ TEST_F(CommandLineTest, ListAndNamesWithControlCharactersGiveOneLineEach) {
   // on Windows.)
   const Result result = Run({"@x\n" + forged, "@a\x1b[31mred", In("") + "b\x9b" "2J",
                              In("") + "c\xc2\x9b" "2J\xc2\x85"});
-  EXPECT_EQ(result.status, kSomeFailed);
+  EXPECT_EQ(result.exitCode, kSomeFailed);
   EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 4);
   for (const char control : {'\x1b', '\x9b', '\x85'}) {
     EXPECT_EQ(result.errors.find(control), std::string::npos) << result.errors;
@@ -259,7 +259,7 @@ TEST_F(CommandLineTest, NoScriptReplacesAListOfTheRun) {
   WriteFile(In("y.avs"), kList);
   for (const std::string& first : {std::string("@y.txt"), std::string("@sub/../y.txt")}) {
     const Result result = Run({first, "@y.avs"});
-    EXPECT_EQ(result.status, kSomeFailed);
+    EXPECT_EQ(result.exitCode, kSomeFailed);
     EXPECT_EQ(result.errors, Expand(first + ": its script " + first.substr(0, first.size() - 3) +
                                     "avs is the list @y.avs of this run; convert it on its own "
                                     "with --output\n"
@@ -276,11 +276,11 @@ TEST_F(CommandLineTest, NoScriptReplacesAListOfTheRun) {
 #endif
   EXPECT_EQ(ReadFile(In("good.avs")), kScript);
 #ifdef _WIN32
-  EXPECT_EQ(result.status, kSomeFailed);
+  EXPECT_EQ(result.exitCode, kSomeFailed);
   EXPECT_EQ(result.errors, Expand("@GOOD.csv: its script @GOOD.avs is already the script of "
                                   "@good.txt; convert it on its own with --output\n"));
 #else
-  EXPECT_EQ(result.status, kAllConverted) << result.errors;
+  EXPECT_EQ(result.exitCode, kAllConverted) << result.errors;
 #endif
 }
 
@@ -296,7 +296,7 @@ TEST_F(CommandLineTest, StandardInputAndOutputStandForFiles) {
   const Result result = Run({"--include-text", "-o", "-", "-"}, pipe[0], output);
   ::close(pipe[0]);
   ::close(output);
-  EXPECT_EQ(result.status, kAllConverted) << result.errors;
+  EXPECT_EQ(result.exitCode, kAllConverted) << result.errors;
   EXPECT_EQ(ReadFile(In("stdout")), "clip one\r\nnote\r\n" + std::string(kScript) + "end\r\n");
 
   // A list from standard input into a file; an empty input has no frame numbers.
@@ -324,7 +324,7 @@ TEST_F(CommandLineTest, StandardInputAndOutputStandForFiles) {
   ASSERT_NE(output.get(), INVALID_HANDLE_VALUE);
   const Result result = Run({"--include-text", "-o", "-", "-"}, input.get(), output.get());
   output.reset();
-  EXPECT_EQ(result.status, kAllConverted) << result.errors;
+  EXPECT_EQ(result.exitCode, kAllConverted) << result.errors;
   EXPECT_EQ(ReadFile(In("stdout")), "clip one\r\nnote\r\n" + std::string(kScript) + "end\r\n");
 
   // A list from standard input into a file; an empty input has no frame numbers, and its copy
@@ -355,7 +355,7 @@ TEST_F(CommandLineTest, AListNamedByItsShortNameGetsTheScriptOfItsLongName) {
     GTEST_SKIP() << "this volume makes no short names";
   }
   const Result result = Run({testing::Utf8Of(fs::path(shortName))});
-  EXPECT_EQ(result.status, kAllConverted) << result.errors;
+  EXPECT_EQ(result.exitCode, kAllConverted) << result.errors;
   EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"good.txt", "list.avs",
                                                     "my long list name.avs",
                                                     "my long list name.txt", "words.txt"}));
@@ -371,7 +371,7 @@ TEST_F(CommandLineTest, OutputNamesAFileOrStandardOutput) {
   ASSERT_GE(log, 0);
   for (const char* name : {"/dev/stdout", "/dev/fd/1"}) {
     const Result result = Run({"-o", name, "@good.txt"}, kNoHandle, log);
-    EXPECT_EQ(result.status, kAllConverted) << name << ": " << result.errors;
+    EXPECT_EQ(result.exitCode, kAllConverted) << name << ": " << result.errors;
   }
   EXPECT_EQ(ReadFile(In("log.txt")), "log\n" + std::string(kScript) + kScript);
   // Any other name on a file system of devices or processes, however it is written.
@@ -384,7 +384,7 @@ TEST_F(CommandLineTest, OutputNamesAFileOrStandardOutput) {
 #endif
   for (const std::string& name : refused) {
     const Result result = Run({"-o", name, "@good.txt"});
-    EXPECT_EQ(result.status, kUsageError) << name;
+    EXPECT_EQ(result.exitCode, kUsageError) << name;
     EXPECT_EQ(result.errors.substr(0, result.errors.find('\n')),
               "snipforge-convert: --output " + name +
                   ": not a file on a disk; -o - writes the script to standard output");
@@ -418,7 +418,7 @@ TEST_F(CommandLineTest, StoredStartsFromTheWindowsStoredValuesAndTheCommandLineW
   };
   for (const auto& c : cases) {
     const Result result = Run(c.arguments);
-    EXPECT_EQ(result.status, kAllConverted);
+    EXPECT_EQ(result.exitCode, kAllConverted);
     EXPECT_EQ(result.errors, "");
     EXPECT_EQ(ReadFile(In("good.avs")), c.script) << c.arguments.size() << " arguments";
     EXPECT_FALSE(fs::exists(In("elsewhere.avs"))) << "the stored Output is not used";
@@ -427,20 +427,20 @@ TEST_F(CommandLineTest, StoredStartsFromTheWindowsStoredValuesAndTheCommandLineW
   // A store that others may write is not read, and --stored says so.
   fs::permissions(stores_.user.path, fs::perms::others_write, fs::perm_options::add);
   const Result result = Run({"--stored", "@good.txt"});
-  EXPECT_EQ(result.status, kAllConverted);
+  EXPECT_EQ(result.exitCode, kAllConverted);
   EXPECT_EQ(result.errors, "snipforge-convert: --stored: no stored values could be read from " +
                                stores_.user.path + " or " + stores_.machine.path +
                                "; the window's start values are used\n");
   EXPECT_EQ(ReadFile(In("good.avs")), kScript);
   fs::remove(stores_.user.path);
-  EXPECT_EQ(Run({"--stored", "@good.txt"}).status, kAllConverted);
+  EXPECT_EQ(Run({"--stored", "@good.txt"}).exitCode, kAllConverted);
   EXPECT_FALSE(fs::exists(stores_.user.path)) << "reading the store creates none";
 }
 #endif
 
 TEST_F(CommandLineTest, HelpNamesEachOptionsLabelTipAndDefaultAndVersionIsOneLine) {
   const Result help = Run({"-h"});
-  EXPECT_EQ(help.status, kAllConverted);
+  EXPECT_EQ(help.exitCode, kAllConverted);
   EXPECT_EQ(help.out.substr(0, help.out.find('\n')),
             "Usage: snipforge-convert [OPTION]... [--] LIST...");
   for (const char* line : {
@@ -452,7 +452,7 @@ TEST_F(CommandLineTest, HelpNamesEachOptionsLabelTipAndDefaultAndVersionIsOneLin
     EXPECT_NE(help.out.find(line), std::string::npos) << line;
   }
   const Result version = Run({"--version", "--nope"});
-  EXPECT_EQ(version.status, kAllConverted);
+  EXPECT_EQ(version.exitCode, kAllConverted);
   EXPECT_EQ(version.out, "snipforge-convert 0.06\n");
 }
 

@@ -59,7 +59,7 @@ Result<BadPartNumbers> CheckBadPart(const FrameList& list, const ConversionOptio
   return Numbers(options, list.FrameCount() >= 2, !list.empty());
 }
 
-Status CheckBadPartOptions(const ConversionOptions& options) {
+Result<void> CheckBadPartOptions(const ConversionOptions& options) {
   const Result<BadPartNumbers> numbers = Numbers(options, true, true);
   if (!numbers) return numbers.failure();
   return {};

@@ -31,7 +31,7 @@ struct BadPartNumbers {
 [[nodiscard]] Result<BadPartNumbers> CheckBadPart(const FrameList& list,
                                                   const ConversionOptions& options);
 // As CheckBadPart for a list that uses every option: what some list would refuse.
-[[nodiscard]] Status CheckBadPartOptions(const ConversionOptions& options);
+[[nodiscard]] Result<void> CheckBadPartOptions(const ConversionOptions& options);
 
 // The frame whose context would end beyond kLargestFrame; nothing when the review stays within
 // the range.

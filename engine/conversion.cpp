@@ -126,7 +126,7 @@ Result<ScriptPlan> Plan(const FrameListFile& read, const ConversionOptions& opti
 
 // A frame whose trims would reach beyond the frame numbers a script may hold, named with its
 // line.
-Status CheckRange(const ScriptPlan& plan, const FrameList& list, const ConversionOptions& options,
+Result<void> CheckRange(const ScriptPlan& plan, const FrameList& list, const ConversionOptions& options,
                   const ListSource& source) {
   const auto outOfRange = [&source](std::int32_t frame, const std::string& detail) {
     return Fail("frame " + std::to_string(frame) + " on line " +
@@ -184,7 +184,7 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
   if (!options) return options.failure();
   const Result<ScriptPlan> plan = Plan(*read, *options);
   if (!plan) return plan.failure();
-  if (const Status range = CheckRange(*plan, list, *options, *source); !range) {
+  if (const Result<void> range = CheckRange(*plan, list, *options, *source); !range) {
     return range.failure();
   }
 
@@ -203,9 +203,9 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
     }
     const std::error_code error = script.Create(std::move(target), {.replace = run.replace},
                                                 scriptName);
-    const std::optional<FileStatus>& there = script.file().existing();
+    const std::optional<FileInfo>& there = script.file().existing();
     // Compared as files, so that the list reached through a link or a hard link counts too.
-    if (there && there->id == input->status().id) {
+    if (there && there->id == input->info().id) {
       return Fail("the script would replace the list; name another output file");
     }
     if (error == FileRefusal::kExists) {
@@ -218,7 +218,7 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
     }
     if (error) return PathRefused(controls.tOutput, error, true);
     if (run.claim && there) {
-      if (const Status claimed = run.claim(input->status().id, there->id); !claimed) {
+      if (const Result<void> claimed = run.claim(input->info().id, there->id); !claimed) {
         return claimed.failure();
       }
     }
@@ -242,7 +242,7 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
                   : write;
   if (vapourSynth && plan->good) WriteVapourSynthHeader(script);
   if (plan->leadingText) {
-    if (const Status copied = read->leading.CopyTo(copy, control); !copied) {
+    if (const Result<void> copied = read->leading.CopyTo(copy, control); !copied) {
       return copied.failure();
     }
   }
@@ -259,12 +259,12 @@ Result<RunSummary> Convert(const ControlValues& controls, const RunOptions& run,
     summary.badParts = WriteBadParts(list, *plan->bad, script);
   }
   if (plan->trailingText) {
-    if (const Status copied = read->trailing.CopyTo(copy, control); !copied) {
+    if (const Result<void> copied = read->trailing.CopyTo(copy, control); !copied) {
       return copied.failure();
     }
   }
   summary.script = script.file().id();
-  if (const Status closed = script.Close(); !closed) return closed.failure();
+  if (const Result<void> closed = script.Close(); !closed) return closed.failure();
   return summary;
 }
 
@@ -288,7 +288,7 @@ RunOutcome RunConversion(const ControlValues& controls, const RunOptions& run) {
   }
 }
 
-Status CheckOptionsForAnyList(const ControlValues& controls) {
+Result<void> CheckOptionsForAnyList(const ControlValues& controls) {
   const Result<ConversionOptions> options = CaptureOptions(controls);
   if (!options) return options.failure();
   if (const Result<std::string> checked = CheckExpressions(*options, options->IncludeText);
@@ -296,7 +296,7 @@ Status CheckOptionsForAnyList(const ControlValues& controls) {
     return checked.failure();
   }
   if (options->OutputGoodFrames) {
-    if (const Status good = CheckGoodPartOptions(*options); !good) return good;
+    if (const Result<void> good = CheckGoodPartOptions(*options); !good) return good;
   }
   if (options->OutputBadFrames) return CheckBadPartOptions(*options);
   return {};

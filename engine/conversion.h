@@ -91,7 +91,7 @@ struct RunOptions {
   // Asked when a file stands at the output, with its identity and the list's, once the list is
   // open and before anything is written; a failure refuses the output. The command line refuses
   // this way to write over another list of its run or over a script it wrote for another list.
-  std::function<Status(const FileId& list, const FileId& script)> claim;
+  std::function<Result<void>(const FileId& list, const FileId& script)> claim;
 };
 
 // Reads the frame list named by tInput and writes the script to tOutput, replacing whatever
@@ -102,6 +102,6 @@ struct RunOptions {
 // The refusal that a run with these values would give for some list, before any list is read:
 // values that are no numbers, out of range or negative where the script needs them, nothing
 // to write, or an unnamed good part beside the review.
-[[nodiscard]] Status CheckOptionsForAnyList(const ControlValues& controls);
+[[nodiscard]] Result<void> CheckOptionsForAnyList(const ControlValues& controls);
 
 }  // namespace snipforge

@@ -59,12 +59,12 @@ std::error_code MakeCopy(const std::function<std::error_code(const InputFile::Co
 
 // What stands at `name` in the folder of `where` now, if anything; let go again at once, since
 // Windows replaces no file that is open.
-std::error_code StatusAt(const ResolvedPath& where, const std::string& name,
-                         std::optional<FileStatus>& status) {
+std::error_code InfoAt(const ResolvedPath& where, const std::string& name,
+                         std::optional<FileInfo>& info) {
   native::Looked looked;
   const std::error_code error = native::LookAt(where, name, looked);
-  status.reset();
-  if (!error && looked.exists) status = looked.status;
+  info.reset();
+  if (!error && looked.exists) info = looked.info;
   return error;
 }
 
@@ -92,17 +92,17 @@ std::error_code make_error_code(FileRefusal refusal) {
 }
 
 FileId ResolvedPath::FolderId() const {
-  FileStatus status;
-  return StatusOf(folder_.get(), status) ? FileId{} : status.id;
+  FileInfo info;
+  return InfoOf(folder_.get(), info) ? FileId{} : info.id;
 }
 
 std::error_code InputFile::Take(Handle file) {
-  FileStatus status;
-  if (const std::error_code error = StatusOf(file.get(), status)) return error;
-  if (status.kind == FileKind::kFolder) return std::make_error_code(std::errc::is_a_directory);
-  if (status.kind != FileKind::kRegular) return FileRefusal::kNotRegularFile;
+  FileInfo info;
+  if (const std::error_code error = InfoOf(file.get(), info)) return error;
+  if (info.kind == FileKind::kFolder) return std::make_error_code(std::errc::is_a_directory);
+  if (info.kind != FileKind::kRegular) return FileRefusal::kNotRegularFile;
   file_ = std::move(file);
-  status_ = status;
+  info_ = info;
   return {};
 }
 
@@ -131,11 +131,11 @@ std::error_code InputFile::OpenCopyOf(NativeHandle source) {
 }
 
 std::error_code InputFile::OpenCopy(
-    const std::function<std::error_code(const CopyWriter&)>& fill, const FileStatus& status) {
+    const std::function<std::error_code(const CopyWriter&)>& fill, const FileInfo& info) {
   Handle copy;
   if (const std::error_code error = MakeCopy(fill, copy)) return error;
   file_ = std::move(copy);
-  status_ = status;
+  info_ = info;
   return {};
 }
 
@@ -181,7 +181,7 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
   native::Looked existing;
   if (const std::error_code error = native::LookAt(target_, name, existing)) return fail(error);
   if (existing.exists) {
-    const FileKind kind = existing.status.kind;
+    const FileKind kind = existing.info.kind;
     if (kind == FileKind::kFolder) return fail(std::make_error_code(std::errc::is_a_directory));
     if (kind == FileKind::kLink && options.lastLink == LastLink::kFollow) {
       return fail(native::LinkError());  // put there after the path was resolved
@@ -193,7 +193,7 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
         return fail(error);
       }
     }
-    existing_ = existing.status;
+    existing_ = existing.info;
     if (policy_.kind == ReplacePolicy::Kind::kNever) return fail(FileRefusal::kExists);
     if (policy_.kind == ReplacePolicy::Kind::kOnlyFile && !(existing_->id == policy_.file)) {
       return fail(FileRefusal::kChanged);
@@ -205,8 +205,8 @@ std::error_code ReplacementFile::Make(const ReplacementOptions& options) {
                                                               tempName_, unnamed_)) {
     return fail(error);
   }
-  FileStatus made;
-  if (const std::error_code error = StatusOf(file_.get(), made)) return fail(error);
+  FileInfo made;
+  if (const std::error_code error = InfoOf(file_.get(), made)) return fail(error);
   id_ = made.id;
   return {};
 }
@@ -238,8 +238,8 @@ std::error_code ReplacementFile::PutInPlace() {
   } else if (error = native::Exchange(target_, tempName_); !error) {
     // The two names changed places in one step; now the file that was replaced is looked at,
     // and when it is not the one the user agreed to replace, they change back.
-    std::optional<FileStatus> replaced;
-    if (StatusAt(target_, tempName_, replaced) || !replaced || !(replaced->id == policy_.file)) {
+    std::optional<FileInfo> replaced;
+    if (InfoAt(target_, tempName_, replaced) || !replaced || !(replaced->id == policy_.file)) {
       static_cast<void>(native::Exchange(target_, tempName_));
       return FileRefusal::kChanged;
     }
@@ -249,8 +249,8 @@ std::error_code ReplacementFile::PutInPlace() {
     return PutInPlace();
   } else if (error == std::errc::function_not_supported) {
     // No exchange here: the file is looked at just before it is replaced.
-    std::optional<FileStatus> now;
-    if ((error = StatusAt(target_, name, now))) return error;
+    std::optional<FileInfo> now;
+    if ((error = InfoAt(target_, name, now))) return error;
     if (!now) {
       policy_ = ReplacePolicy::Never();
       return PutInPlace();

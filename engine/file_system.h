@@ -69,15 +69,15 @@ struct FileIdHash {
 
 enum class FileKind { kRegular, kFolder, kLink, kOther };
 
-struct FileStatus {
+struct FileInfo {
   FileId id;
   FileKind kind = FileKind::kOther;
   std::uint32_t owner = 0;  // the user it belongs to (always 0 on Windows)
   std::uint32_t mode = 0;   // its permission bits (POSIX)
 };
 
-// The status of an open handle.
-[[nodiscard]] std::error_code StatusOf(NativeHandle handle, FileStatus& status);
+// The info of an open handle.
+[[nodiscard]] std::error_code InfoOf(NativeHandle handle, FileInfo& info);
 #ifndef _WIN32
 // True when `owner` is the user running the program or root.
 [[nodiscard]] bool IsOwnOrRoot(std::uint32_t owner);
@@ -155,10 +155,10 @@ class InputFile {
   // Passes bytes on to a copy; an error ends the copy.
   using CopyWriter = std::function<std::error_code(std::string_view bytes)>;
   // Writes what `fill` gives into a new temporary file that no name reaches and only this user
-  // may read, and opens that in place of any file opened so far, keeping `status`: a list
+  // may read, and opens that in place of any file opened so far, keeping `info`: a list
   // decoded into UTF-8 is read from such a copy and is still known as the list.
   [[nodiscard]] std::error_code OpenCopy(const std::function<std::error_code(const CopyWriter&)>& fill,
-                                         const FileStatus& status);
+                                         const FileInfo& info);
 
   struct Read {
     std::size_t bytes = 0;  // 0 at the end of the file
@@ -168,13 +168,13 @@ class InputFile {
   [[nodiscard]] Read ReadAt(std::uint64_t offset, char* data, std::size_t size) const;
   // The file's size now; a hint only, since another program may change the file.
   [[nodiscard]] std::uint64_t Size() const;
-  [[nodiscard]] const FileStatus& status() const { return status_; }
+  [[nodiscard]] const FileInfo& info() const { return info_; }
 
  private:
   [[nodiscard]] std::error_code Take(Handle file);
 
   Handle file_;
-  FileStatus status_;
+  FileInfo info_;
 };
 
 // Which file at the target a replacement may take the place of.
@@ -242,7 +242,7 @@ class ReplacementFile {
   // True from a successful Create until Commit or Discard.
   [[nodiscard]] bool created() const { return file_.valid(); }
   // The file that stood at the target when Create looked, also after Create refused it.
-  [[nodiscard]] const std::optional<FileStatus>& existing() const { return existing_; }
+  [[nodiscard]] const std::optional<FileInfo>& existing() const { return existing_; }
   // The new file, which keeps this identity when it takes the target's name.
   [[nodiscard]] const FileId& id() const { return id_; }
 
@@ -256,7 +256,7 @@ class ReplacementFile {
   ReplacePolicy policy_;
   Handle file_;
   Handle lock_;  // POSIX: the lock file that ReplacementOptions::lockName names
-  std::optional<FileStatus> existing_;
+  std::optional<FileInfo> existing_;
   FileId id_;
   bool unnamed_ = false;
   std::string tempName_;  // the temporary file's name when it has one

@@ -16,7 +16,7 @@ namespace snipforge::native {
 // What stands at a name in a resolved folder, a link taken as itself.
 struct Looked {
   bool exists = false;
-  FileStatus status;
+  FileInfo info;
   std::uint32_t attributes = 0;  // Windows: the file's attributes
   Handle handle;                 // Windows: the file looked at, held open; POSIX: none
 };

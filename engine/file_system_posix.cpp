@@ -40,10 +40,10 @@ FileKind KindOf(mode_t mode) {
   return FileKind::kOther;
 }
 
-// The status of what `name` names in `folder` (of `folder` itself when `name` is empty), a link
+// The info of what `name` names in `folder` (of `folder` itself when `name` is empty), a link
 // taken as itself. statx rather than stat for the time a file was born, which tells a file from
 // a later one that reuses its inode number.
-std::error_code StatAt(int folder, const std::string& name, FileStatus& status) {
+std::error_code StatAt(int folder, const std::string& name, FileInfo& info) {
   struct statx raw {};
   const int flags = AT_SYMLINK_NOFOLLOW | (name.empty() ? AT_EMPTY_PATH : 0);
   if (statx(folder, name.c_str(), flags, STATX_BASIC_STATS | STATX_BTIME, &raw) != 0) {
@@ -52,7 +52,7 @@ std::error_code StatAt(int folder, const std::string& name, FileStatus& status) 
   const auto birth = (raw.stx_mask & STATX_BTIME) != 0
                          ? raw.stx_btime.tv_sec * 1'000'000'000 + raw.stx_btime.tv_nsec
                          : 0;
-  status = {{makedev(raw.stx_dev_major, raw.stx_dev_minor), raw.stx_ino,
+  info = {{makedev(raw.stx_dev_major, raw.stx_dev_minor), raw.stx_ino,
              static_cast<std::uint64_t>(birth)},
             KindOf(raw.stx_mode),
             raw.stx_uid,
@@ -101,8 +101,8 @@ bool IsDeviceFileSystem(int folder) {
     }
     return dev.st_dev;
   }();
-  struct stat status {};
-  return devices && fstat(folder, &status) == 0 && status.st_dev == *devices;
+  struct stat info {};
+  return devices && fstat(folder, &info) == 0 && info.st_dev == *devices;
 }
 
 // The path through which an unnamed file is linked into its folder.
@@ -123,9 +123,9 @@ std::error_code TakeLock(int folder, const std::string& name, Handle& lock) {
   lock = Handle(openat(folder, name.c_str(),
                        O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
   if (!lock.valid()) return LastError();
-  struct stat status {};
-  if (fstat(lock.get(), &status) != 0) return LastError();
-  if (!S_ISREG(status.st_mode) || status.st_uid != geteuid()) {
+  struct stat info {};
+  if (fstat(lock.get(), &info) != 0) return LastError();
+  if (!S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
     lock.reset();
     return FileRefusal::kNotRegularFile;
   }
@@ -170,8 +170,8 @@ void Handle::reset(NativeHandle handle) {
   handle_ = handle;
 }
 
-std::error_code StatusOf(NativeHandle handle, FileStatus& status) {
-  return StatAt(handle, "", status);
+std::error_code InfoOf(NativeHandle handle, FileInfo& info) {
+  return StatAt(handle, "", info);
 }
 
 bool IsOwnOrRoot(std::uint32_t owner) { return owner == geteuid() || owner == 0; }
@@ -210,10 +210,10 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
       }
       return LastError();
     }
-    FileStatus status;
-    if (const std::error_code error = StatusOf(entry.get(), status)) return error;
-    if (status.kind == FileKind::kLink && !(lastName && last == LastLink::kKeep)) {
-      if (!IsOwnOrRoot(status.owner)) return FileRefusal::kForeignLink;
+    FileInfo info;
+    if (const std::error_code error = InfoOf(entry.get(), info)) return error;
+    if (info.kind == FileKind::kLink && !(lastName && last == LastLink::kKeep)) {
+      if (!IsOwnOrRoot(info.owner)) return FileRefusal::kForeignLink;
       // /dev/stdout, /dev/fd/1 and /proc/self/fd/1 lead to whatever file a descriptor has open
       // (the file standard output is appended to, say), not to a path: never followed.
       if (IsDeviceFileSystem(at.get())) return FileRefusal::kDeviceFileSystem;
@@ -239,7 +239,7 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
       name_ = std::move(name);
       break;
     }
-    if (status.kind != FileKind::kFolder) return Error(ENOTDIR);
+    if (info.kind != FileKind::kFolder) return Error(ENOTDIR);
     at = std::move(entry);
   }
   folder_ = std::move(at);
@@ -267,9 +267,9 @@ InputFile::Read InputFile::ReadAt(std::uint64_t offset, char* data, std::size_t 
 }
 
 std::uint64_t InputFile::Size() const {
-  struct stat status {};
-  if (fstat(file_.get(), &status) != 0 || status.st_size < 0) return 0;
-  return static_cast<std::uint64_t>(status.st_size);
+  struct stat info {};
+  if (fstat(file_.get(), &info) != 0 || info.st_size < 0) return 0;
+  return static_cast<std::uint64_t>(info.st_size);
 }
 
 // The primitives of the careful save (file_system_native.h).
@@ -277,7 +277,7 @@ std::uint64_t InputFile::Size() const {
 std::error_code native::LookAt(const ResolvedPath& where, const std::string& name,
                                Looked& looked) {
   looked = {};
-  const std::error_code error = StatAt(where.folder(), name, looked.status);
+  const std::error_code error = StatAt(where.folder(), name, looked.info);
   if (error == std::errc::no_such_file_or_directory) return {};
   looked.exists = !error;
   return error;
@@ -299,8 +299,8 @@ std::error_code native::CheckReplaceable(const ResolvedPath& target, Looked& exi
   const Handle file(openat(target.folder(), target.name().c_str(),
                            O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (!file.valid()) return LastError();
-  if (const std::error_code error = StatusOf(file.get(), existing.status)) return error;
-  if (existing.status.kind != FileKind::kRegular) return FileRefusal::kNotRegularFile;
+  if (const std::error_code error = InfoOf(file.get(), existing.info)) return error;
+  if (existing.info.kind != FileKind::kRegular) return FileRefusal::kNotRegularFile;
   return {};
 }
 
@@ -314,9 +314,9 @@ std::error_code native::CreateReplacement(const ResolvedPath& target,
   std::optional<mode_t> mode;
   if (options.mode) {
     mode = static_cast<mode_t>(*options.mode & 0777);
-  } else if (existing.exists && existing.status.kind == FileKind::kRegular &&
-             existing.status.owner == geteuid()) {
-    mode = static_cast<mode_t>(existing.status.mode & 0777);
+  } else if (existing.exists && existing.info.kind == FileKind::kRegular &&
+             existing.info.owner == geteuid()) {
+    mode = static_cast<mode_t>(existing.info.mode & 0777);
   }
   if (const std::error_code error =
           CreateTemporary(target.folder(), mode.value_or(0666), true, file, name, unnamed)) {

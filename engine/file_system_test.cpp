@@ -32,7 +32,7 @@ constexpr uid_t kNobody = 65534;
 FileId IdOf(const std::string& path) {
   InputFile file;
   EXPECT_FALSE(file.Open(path)) << path;
-  return file.status().id;
+  return file.info().id;
 }
 
 TEST(ReplacementFileTest, ReplacesTheFileALinkNamesKeepingItsMode) {

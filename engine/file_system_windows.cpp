@@ -112,7 +112,7 @@ Handle HoldFolder(const std::wstring& path) {
 
 // What an open handle shows of its file.
 struct Inspected {
-  FileStatus status;
+  FileInfo info;
   DWORD attributes = 0;
   DWORD tag = 0;  // the reparse tag of a reparse point
 };
@@ -129,7 +129,7 @@ std::error_code Inspect(HANDLE handle, Inspected& out) {
   // No birth time: NTFS's file index carries a sequence number that already tells a reused
   // entry from the file that had it, and the creation time is no identity (any program may set
   // it, and wine reports the time of the last change as it).
-  out.status.id = {info.dwVolumeSerialNumber,
+  out.info.id = {info.dwVolumeSerialNumber,
                    (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
                    0};
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -141,11 +141,11 @@ std::error_code Inspect(HANDLE handle, Inspected& out) {
   // Only a link that names another file is a link; any other reparse point (a cloud file's
   // placeholder, a deduplicated file) is the file or folder itself.
   if (out.tag != 0 && IsReparseTagNameSurrogate(out.tag)) {
-    out.status.kind = FileKind::kLink;
+    out.info.kind = FileKind::kLink;
   } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    out.status.kind = FileKind::kFolder;
+    out.info.kind = FileKind::kFolder;
   } else {
-    out.status.kind = FileKind::kRegular;
+    out.info.kind = FileKind::kRegular;
   }
   return {};
 }
@@ -266,10 +266,10 @@ void Handle::reset(NativeHandle handle) {
   handle_ = handle;
 }
 
-std::error_code StatusOf(NativeHandle handle, FileStatus& status) {
+std::error_code InfoOf(NativeHandle handle, FileInfo& info) {
   Inspected inspected;
   if (const std::error_code error = Inspect(handle, inspected)) return error;
-  status = inspected.status;
+  info = inspected.info;
   return {};
 }
 
@@ -330,7 +330,7 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
     }
     Inspected inspected;
     if (const std::error_code error = Inspect(entry.get(), inspected)) return error;
-    if (inspected.status.kind == FileKind::kLink && !(lastName && last == LastLink::kKeep)) {
+    if (inspected.info.kind == FileKind::kLink && !(lastName && last == LastLink::kKeep)) {
       if (inspected.tag != IO_REPARSE_TAG_SYMLINK && inspected.tag != IO_REPARSE_TAG_MOUNT_POINT) {
         return FileRefusal::kNotRegularFile;  // a kind of link the system does not follow
       }
@@ -373,12 +373,12 @@ std::error_code ResolvedPath::Resolve(std::string_view path, LastLink last) {
       name_ = Utf8(name);
       break;
     }
-    if (inspected.status.kind != FileKind::kFolder) return Error(ENOTDIR);
+    if (inspected.info.kind != FileKind::kFolder) return Error(ENOTDIR);
     Handle folder = HoldFolder(full);
     if (!folder.valid()) return LastError();
     Inspected holding;
     if (const std::error_code error = Inspect(folder.get(), holding)) return error;
-    if (!(holding.status.id == inspected.status.id)) return FileRefusal::kChanged;
+    if (!(holding.info.id == inspected.info.id)) return FileRefusal::kChanged;
     done.push_back(std::move(name));
     held.push_back(std::move(folder));
   }
@@ -409,15 +409,15 @@ std::error_code InputFile::OpenIn(const ResolvedPath& where) {
   if (!file.valid()) return LastError();
   Inspected inspected;
   if (const std::error_code error = Inspect(file.get(), inspected)) return error;
-  if (inspected.status.kind == FileKind::kLink) return LinkError();
-  if (inspected.tag != 0 && inspected.status.kind == FileKind::kRegular) {
+  if (inspected.info.kind == FileKind::kLink) return LinkError();
+  if (inspected.tag != 0 && inspected.info.kind == FileKind::kRegular) {
     // A placeholder (a cloud file) is read through its filter: opened again the ordinary way,
     // and taken only when that is the same file.
     Handle content = OpenHandle(path, GENERIC_READ, kShareAll, OPEN_EXISTING, 0);
     if (!content.valid()) return LastError();
     Inspected reopened;
     if (const std::error_code error = Inspect(content.get(), reopened)) return error;
-    if (!(reopened.status.id == inspected.status.id)) return FileRefusal::kChanged;
+    if (!(reopened.info.id == inspected.info.id)) return FileRefusal::kChanged;
     file = std::move(content);
   }
   return Take(std::move(file));
@@ -454,7 +454,7 @@ std::error_code native::LookAt(const ResolvedPath& where, const std::string& nam
   Inspected inspected;
   if (const std::error_code error = Inspect(looked.handle.get(), inspected)) return error;
   looked.exists = true;
-  looked.status = inspected.status;
+  looked.info = inspected.info;
   looked.attributes = inspected.attributes;
   return {};
 }
@@ -482,7 +482,7 @@ std::error_code native::CheckReplaceable(const ResolvedPath& target, Looked& exi
   if (!writable.valid()) return LastError();
   Inspected opened;
   if (const std::error_code error = Inspect(writable.get(), opened)) return error;
-  if (!(opened.status.id == existing.status.id)) return FileRefusal::kChanged;
+  if (!(opened.info.id == existing.info.id)) return FileRefusal::kChanged;
   return {};
 }
 
@@ -496,7 +496,7 @@ std::error_code native::CreateReplacement(const ResolvedPath& target, const Repl
   DWORD carried = 0;
   Security security;  // of the file replaced, which `lent` points into
   LentDacl lent;
-  if (existing.exists && existing.status.kind == FileKind::kRegular) {
+  if (existing.exists && existing.info.kind == FileKind::kRegular) {
     security = SecurityOf(existing.handle.get());
     if (OwnerOf(security) == OwnerKind::kUser) carried = existing.attributes & kCarriedAttributes;
     lent = DaclToLend(security);

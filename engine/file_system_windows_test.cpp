@@ -346,7 +346,7 @@ TEST(WindowsReplacementTest, LinksOnThePathBelongToTheUser) {
   ASSERT_FALSE(input.Open(dir.File("link/frames.txt")));
   InputFile real;
   ASSERT_FALSE(real.Open(dir.File("real/frames.txt")));
-  EXPECT_EQ(input.status().id, real.status().id);
+  EXPECT_EQ(input.info().id, real.info().id);
   ReplacementFile file;
   ASSERT_FALSE(file.Create(dir.File("link/out.avs"), {}));
   ASSERT_FALSE(file.Write("new"));

@@ -171,7 +171,7 @@ class TextBlockBuilder {
   LineDigest digest_;
 };
 
-Status TextBlock::CopyTo(const std::function<void(std::string_view)>& write,
+Result<void> TextBlock::CopyTo(const std::function<void(std::string_view)>& write,
                          RunControl* control) const {
   if (lines_ == 0) return {};
   LineReader reader(*source_.file, begin_, end_);

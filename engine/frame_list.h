@@ -65,7 +65,7 @@ class TextBlock {
   [[nodiscard]] bool empty() const { return lines_ == 0; }
   // Passes each text line of the block (a long one in several pieces) and then CR LF to
   // `write`. Fails when the source no longer holds the lines the reader saw.
-  [[nodiscard]] Status CopyTo(const std::function<void(std::string_view)>& write,
+  [[nodiscard]] Result<void> CopyTo(const std::function<void(std::string_view)>& write,
                               RunControl* control = nullptr) const;
 
  private:

@@ -101,7 +101,7 @@ Result<GoodPartNumbers> CheckGoodPart(const FrameList& list, const ConversionOpt
   return Numbers(options, offsetsUsed, list.FrameCount() >= 2);
 }
 
-Status CheckGoodPartOptions(const ConversionOptions& options) {
+Result<void> CheckGoodPartOptions(const ConversionOptions& options) {
   const Result<GoodPartNumbers> numbers = Numbers(options, true, true);
   if (!numbers) return numbers.failure();
   return {};

@@ -32,7 +32,7 @@ struct GoodPartNumbers {
 [[nodiscard]] Result<GoodPartNumbers> CheckGoodPart(const FrameList& list,
                                                     const ConversionOptions& options);
 // As CheckGoodPart for a list that uses every option: what some list would refuse.
-[[nodiscard]] Status CheckGoodPartOptions(const ConversionOptions& options);
+[[nodiscard]] Result<void> CheckGoodPartOptions(const ConversionOptions& options);
 
 // The frame whose cut reaches so far that the final trim would start beyond kLargestFrame;
 // nothing when the expression stays within the range.

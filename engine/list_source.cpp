@@ -123,7 +123,7 @@ Result<ListSource> OpenListSource(std::shared_ptr<const InputFile> file, std::st
         invalid = !decoder.Finish();
         return {};
       },
-      file->status());
+      file->info());
   if (error) return CannotRead(name, error);
   if (invalid) {
     return Fail(name + " is not valid UTF-16 on line " + std::to_string(decoder.line()) +

@@ -61,6 +61,4 @@ class [[nodiscard]] Result<void> {
   std::string message_;
 };
 
-using Status = Result<void>;
-
 }  // namespace snipforge

@@ -84,7 +84,7 @@ void ScriptStream::Flush() {
   buffer_.clear();
 }
 
-Status ScriptStream::Close() {
+Result<void> ScriptStream::Close() {
   if (handle_ == kNoHandle && !file_.created()) return Fail("the script was not created");
   Flush();
   const std::string cannotWrite = "cannot write " + name_ + ": ";

@@ -47,7 +47,7 @@ class ScriptStream {
   void WriteLine(std::string_view text);
   // Writes out what is buffered, syncs it to the disk and puts the script in place of the file
   // at the target. On failure the temporary file is removed and the target is left as it was.
-  [[nodiscard]] Status Close();
+  [[nodiscard]] Result<void> Close();
 
   [[nodiscard]] const ReplacementFile& file() const { return file_; }
 

@@ -133,8 +133,8 @@ TEST(ScriptStreamTest, ARunKilledBeforeItClosesTheScriptLeavesTheOldOneAndNoFile
   const bool started = read(ready[0], &written, 1) == 1;
   close(ready[0]);
   kill(child, SIGKILL);
-  int status = 0;
-  waitpid(child, &status, 0);
+  int waited = 0;
+  waitpid(child, &waited, 0);
   ASSERT_TRUE(started);
   EXPECT_EQ(ReadFile(path), "old script");
   const std::vector<std::string> names = dir.Names();
@@ -220,7 +220,7 @@ TEST(ScriptStreamTest, AFailedWriteIsReportedAndLeavesTheOldScript) {
       error = created.message();
     } else {
       for (int i = 0; i < 4; ++i) script.WriteLine(std::string(1 << 20, 'x'));
-      if (const Status closed = script.Close(); !closed) error = closed.error();
+      if (const Result<void> closed = script.Close(); !closed) error = closed.error();
     }
   }
   setrlimit(RLIMIT_FSIZE, &saved);

@@ -140,7 +140,7 @@ inline std::shared_ptr<const InputFile> OpenInput(const std::string& path) {
 // The lines of a text block as the script receives them, or the message of a failed copy.
 inline std::string Text(const TextBlock& block) {
   std::string text;
-  if (const Status copied = block.CopyTo([&](std::string_view bytes) { text += bytes; });
+  if (const Result<void> copied = block.CopyTo([&](std::string_view bytes) { text += bytes; });
       !copied) {
     return "failed: " + copied.error();
   }
@@ -185,7 +185,7 @@ Written WriteScript(WriteFn write) {
   ScriptStream script;
   if (const std::error_code error = CreateScript(script, path)) return {error.message(), {}};
   write(script);
-  if (const Status closed = script.Close(); !closed) return {closed.error(), {}};
+  if (const Result<void> closed = script.Close(); !closed) return {closed.error(), {}};
   return {{}, ReadFile(path)};
 }
 

@@ -27,8 +27,8 @@ std::string Variable(const char* name) {
   return value == nullptr ? std::string() : std::string(value);
 }
 
-bool MayBeChangedByOthers(const struct stat& status) {
-  return (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+bool MayBeChangedByOthers(const struct stat& info) {
+  return (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
 std::deque<std::string> NamesOf(std::string_view path) {
@@ -61,12 +61,12 @@ bool IsOwnFolder(std::string_view path, std::uint32_t user) {
   if (path.empty() || path.front() != '/') return false;
   std::deque<std::string> rest = NamesOf(path);
   std::string at = "/";  // the folder reached, with a final slash
-  struct stat status {};  // of `at`, and at the end of the folder itself
-  const auto lookAt = [&status](const std::string& folder) {
+  struct stat info {};  // of `at`, and at the end of the folder itself
+  const auto lookAt = [&info](const std::string& folder) {
     return lstat(folder.size() > 1 ? folder.substr(0, folder.size() - 1).c_str() : "/",
-                 &status) == 0;
+                 &info) == 0;
   };
-  if (!lookAt(at) || status.st_uid != 0 || MayBeChangedByOthers(status)) return false;
+  if (!lookAt(at) || info.st_uid != 0 || MayBeChangedByOthers(info)) return false;
   int links = 0;
   while (!rest.empty()) {
     const std::string name = std::move(rest.front());
@@ -76,15 +76,15 @@ bool IsOwnFolder(std::string_view path, std::uint32_t user) {
       if (!lookAt(at)) return false;
       continue;
     }
-    const struct stat folder = status;
+    const struct stat folder = info;
     const std::string next = at + name;
-    if (lstat(next.c_str(), &status) != 0) {
+    if (lstat(next.c_str(), &info) != 0) {
       // Missing: only whoever may add names to the folder above can make it, and the sticky
       // bit does not stop another user from making a name first.
       return errno == ENOENT && !MayBeChangedByOthers(folder);
     }
-    if (status.st_uid != user && status.st_uid != 0) return false;
-    if (S_ISLNK(status.st_mode)) {
+    if (info.st_uid != user && info.st_uid != 0) return false;
+    if (S_ISLNK(info.st_mode)) {
       if (++links > kMaxLinks) return false;
       std::array<char, PATH_MAX> target{};
       const ssize_t length = readlink(next.c_str(), target.data(), target.size() - 1);
@@ -96,16 +96,16 @@ bool IsOwnFolder(std::string_view path, std::uint32_t user) {
       if (!lookAt(at)) return false;
       continue;
     }
-    if (!S_ISDIR(status.st_mode)) return false;
+    if (!S_ISDIR(info.st_mode)) return false;
     // A folder others may write lets them swap what lies below it. A sticky one (/tmp) only
     // keeps them from removing names they do not own, so a folder below it may be walked
     // through when it exists and is the user's or root's, which the next step checks.
-    if (MayBeChangedByOthers(status) && ((status.st_mode & S_ISVTX) == 0 || rest.empty())) {
+    if (MayBeChangedByOthers(info) && ((info.st_mode & S_ISVTX) == 0 || rest.empty())) {
       return false;
     }
     at = next + "/";
   }
-  return status.st_uid == user && !MayBeChangedByOthers(status);
+  return info.st_uid == user && !MayBeChangedByOthers(info);
 }
 
 RootSession CurrentRootSession() {
@@ -168,8 +168,8 @@ bool IsLocaleVariable(std::string_view name) {
           std::all_of(name.begin() + 3, name.end(), [](char c) { return c >= 'A' && c <= 'Z'; }));
 }
 
-bool OwnedBySession(const struct stat& status, const RootSession& session) {
-  return status.st_uid == 0 || (session.loginUser && status.st_uid == *session.loginUser);
+bool OwnedBySession(const struct stat& info, const RootSession& session) {
+  return info.st_uid == 0 || (session.loginUser && info.st_uid == *session.loginUser);
 }
 
 // Why DISPLAY is not kept; nothing when it is.

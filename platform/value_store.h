@@ -46,7 +46,7 @@ enum class Replace { kAlways, kOnlyWhenMissing };
 // a regular file or a link stands at the path, a machine-wide store is not written by root or
 // what stands at its path is not a store that would be read, or another copy of the program
 // holds the store's lock for more than two seconds. The message names the store and the reason.
-Status WriteStore(const StoreLocation& store, const StoredValues& values,
+Result<void> WriteStore(const StoreLocation& store, const StoredValues& values,
                   Replace replace = Replace::kAlways);
 
 }  // namespace snipforge

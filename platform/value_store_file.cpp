@@ -11,20 +11,20 @@ namespace snipforge {
 namespace {
 
 // True when no one but the store's owner (for a user's folder: or root) may have written it.
-bool Trusted(const FileStatus& status, StoreOwner owner, bool folder) {
-  const bool ownerOk = owner == StoreOwner::kMachine ? status.owner == 0
-                       : folder ? IsOwnOrRoot(status.owner)
-                                : status.owner == CurrentUser();
-  const bool kindOk = status.kind == (folder ? FileKind::kFolder : FileKind::kRegular);
-  return ownerOk && kindOk && (status.mode & 022) == 0;
+bool Trusted(const FileInfo& info, StoreOwner owner, bool folder) {
+  const bool ownerOk = owner == StoreOwner::kMachine ? info.owner == 0
+                       : folder ? IsOwnOrRoot(info.owner)
+                                : info.owner == CurrentUser();
+  const bool kindOk = info.kind == (folder ? FileKind::kFolder : FileKind::kRegular);
+  return ownerOk && kindOk && (info.mode & 022) == 0;
 }
 
 // The store's folder and name, the name not followed when it is a link, when the folder is
 // trusted.
 std::error_code Locate(const StoreLocation& store, ResolvedPath& where) {
   if (const std::error_code error = where.Resolve(store.path, LastLink::kKeep)) return error;
-  FileStatus folder;
-  if (const std::error_code error = StatusOf(where.folder(), folder)) return error;
+  FileInfo folder;
+  if (const std::error_code error = InfoOf(where.folder(), folder)) return error;
   if (!Trusted(folder, store.owner, true)) return std::make_error_code(std::errc::permission_denied);
   return {};
 }
@@ -37,7 +37,7 @@ std::optional<StoredValues> ReadStore(const StoreLocation& store) {
   ResolvedPath where;
   if (Locate(store, where)) return std::nullopt;
   InputFile file;
-  if (file.OpenIn(where) || !Trusted(file.status(), store.owner, false)) return std::nullopt;
+  if (file.OpenIn(where) || !Trusted(file.info(), store.owner, false)) return std::nullopt;
   // A file that big is no store the program wrote; its size is checked again as it is read,
   // in case it grows.
   if (file.Size() > StoreTextParser::kLargestFile) return std::nullopt;
@@ -54,7 +54,7 @@ std::optional<StoredValues> ReadStore(const StoreLocation& store) {
   return parser.Finish();
 }
 
-Status WriteStore(const StoreLocation& store, const StoredValues& values, Replace replace) {
+Result<void> WriteStore(const StoreLocation& store, const StoredValues& values, Replace replace) {
   const bool machine = store.owner == StoreOwner::kMachine;
   if (machine && CurrentUser() != 0) return CannotSave(store, "only root writes it");
   if (LastNameOf(store.path).empty()) return CannotSave(store, "it names no file");

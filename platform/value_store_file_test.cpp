@@ -27,9 +27,9 @@ using testing::WritePrivateFile;
 constexpr uid_t kStranger = 4242;  // a uid no account of the test machine uses
 
 mode_t Mode(const std::string& path) {
-  struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) return 0;
-  return status.st_mode & 07777;
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return 0;
+  return info.st_mode & 07777;
 }
 
 bool IsRoot() { return ::geteuid() == 0; }
@@ -146,7 +146,7 @@ TEST(ValueStoreFileTest, ALinkAtTheStorePathIsNotFollowed) {
     // A user's save replaces the link with a store; the machine-wide store is neither read nor
     // written while it is not root's own file.
     const bool user = owner == StoreOwner::kUser;
-    const Status written = WriteStore(store, kSeven);
+    const Result<void> written = WriteStore(store, kSeven);
     EXPECT_EQ(written.ok(), user);
     if (!user) {
       EXPECT_EQ(written.error(), "cannot save the settings in " + store.path +
@@ -237,9 +237,9 @@ TEST(ValueStoreFileTest, CopiesSavingAtTheSameMomentLeaveOneWholeSet) {
     writers.push_back(child);
   }
   for (const pid_t writer : writers) {
-    int status = 0;
-    ASSERT_EQ(waitpid(writer, &status, 0), writer);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    int waited = 0;
+    ASSERT_EQ(waitpid(writer, &waited, 0), writer);
+    EXPECT_TRUE(WIFEXITED(waited) && WEXITSTATUS(waited) == 0);
   }
   const std::optional<StoredValues> values = ReadStore(store);
   ASSERT_TRUE(values.has_value());

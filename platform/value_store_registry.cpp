@@ -31,9 +31,9 @@ HKEY HiveOf(const StoreLocation& store) {
 }
 
 // A registry error in the words the file store uses for the same failure.
-std::string Reason(LSTATUS status) {
-  if (status == ERROR_ACCESS_DENIED) return std::generic_category().message(EACCES);
-  return std::system_category().message(static_cast<int>(status));
+std::string Reason(LSTATUS result) {
+  if (result == ERROR_ACCESS_DENIED) return std::generic_category().message(EACCES);
+  return std::system_category().message(static_cast<int>(result));
 }
 
 // What lets an account change a key's values, or who may: set its values, add subkeys, change
@@ -124,11 +124,11 @@ std::optional<StoredValues> ReadStore(const StoreLocation& store) {
     DWORD nameLength = static_cast<DWORD>(name.size());
     DWORD type = REG_NONE;
     DWORD size = kLongestValueBytes;
-    const LSTATUS status =
+    const LSTATUS result =
         RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
-    if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status == ERROR_MORE_DATA) continue;  // longer than any value the program stores
-    if (status != ERROR_SUCCESS) break;
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result == ERROR_MORE_DATA) continue;  // longer than any value the program stores
+    if (result != ERROR_SUCCESS) break;
     if (type != REG_SZ) continue;
     std::wstring text(size / sizeof(wchar_t), L'\0');
     std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
@@ -139,7 +139,7 @@ std::optional<StoredValues> ReadStore(const StoreLocation& store) {
   return values;
 }
 
-Status WriteStore(const StoreLocation& store, const StoredValues& values, Replace replace) {
+Result<void> WriteStore(const StoreLocation& store, const StoredValues& values, Replace replace) {
   if (store.path.empty()) return CannotSave(store, "it names no key");
   const bool machine = store.owner == StoreOwner::kMachine;
   HKEY key = nullptr;
@@ -148,7 +148,7 @@ Status WriteStore(const StoreLocation& store, const StoredValues& values, Replac
       HiveOf(store), Wide(store.path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
       KEY_SET_VALUE | (machine ? READ_CONTROL : 0), nullptr, &key, &disposition);
   if (created != ERROR_SUCCESS) return CannotSave(store, Reason(created));
-  Status saved;
+  Result<void> saved;
   if (machine && !OnlyTheMachineMayChange(key)) {  // its values would not be read
     saved = CannotSave(store, "users other than the Administrators may change it");
   } else if (replace == Replace::kAlways) {

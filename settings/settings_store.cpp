@@ -74,16 +74,16 @@ void CreateSettingsStore(const StoreLocations& stores) {
   static_cast<void>(WriteStore(stores.user, {}, Replace::kOnlyWhenMissing));
 }
 
-Status SaveSettings(const StoreLocations& stores, const ControlValues& values) {
+Result<void> SaveSettings(const StoreLocations& stores, const ControlValues& values) {
   StoredValues own;
   StoredValues machine;
   for (const Option& option : kOptions) {
     WriteSettingValue(own, option.name, OptionText(values, option));
     if (!option.path) WriteSettingValue(machine, option.name, OptionText(values, option));
   }
-  const Status saved = WriteStore(stores.user, own);
+  const Result<void> saved = WriteStore(stores.user, own);
   if (stores.writesMachine) {
-    if (const Status shared = WriteStore(stores.machine, machine); !shared && saved) return shared;
+    if (const Result<void> shared = WriteStore(stores.machine, machine); !shared && saved) return shared;
   }
   return saved;
 }

@@ -50,6 +50,6 @@ void CreateSettingsStore(const StoreLocations& stores);
 // Stores all the values, in save order, in the user's own store; with writesMachine also the
 // ones that are not paths in the machine-wide one. Fails with the message of the first store
 // that could not be written.
-Status SaveSettings(const StoreLocations& stores, const ControlValues& values);
+Result<void> SaveSettings(const StoreLocations& stores, const ControlValues& values);
 
 }  // namespace snipforge

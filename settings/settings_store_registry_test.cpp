@@ -80,7 +80,7 @@ TEST_F(RegistrySettingsTest, APlainUsersSaveToTheMachineWideKeyFailsAndSaysWhere
     GTEST_SKIP() << "HKLM's real permissions: this program may write HKEY_LOCAL_MACHINE (wine "
                     "lets every user, Windows an elevated program)";
   }
-  const Status saved = WriteStore(elevated_.machine, {});
+  const Result<void> saved = WriteStore(elevated_.machine, {});
   EXPECT_EQ(saved.error(),
             "cannot save the settings in HKEY_LOCAL_MACHINE\\" + key_ + ": Permission denied");
 }

@@ -65,14 +65,14 @@ std::string Shown(const std::string& path) {
 // looked at: the user is asked before the Save dialog's choice takes its place.
 bool SomethingAt(const std::string& path) {
   std::error_code error;
-  std::filesystem::file_status status;
+  std::filesystem::file_type type = std::filesystem::file_type::none;
   try {
-    status = std::filesystem::symlink_status(
-        std::filesystem::path(std::u8string(path.begin(), path.end())), error);
+    type = std::filesystem::symlink_status(
+        std::filesystem::path(std::u8string(path.begin(), path.end())), error).type();
   } catch (const std::exception&) {  // a name that is not UTF-8 on Windows
     return true;
   }
-  if (status.type() == std::filesystem::file_type::not_found) return false;
+  if (type == std::filesystem::file_type::not_found) return false;
   return !error || (error != std::errc::no_such_file_or_directory &&
                     error != std::errc::not_a_directory);
 }
@@ -421,7 +421,7 @@ void FormLogic::Load(const StoreLocations& stores) {
   Show();
 }
 
-Status FormLogic::Save(const StoreLocations& stores) const {
+Result<void> FormLogic::Save(const StoreLocations& stores) const {
   return SaveSettings(stores, values_);
 }
 
@@ -437,7 +437,7 @@ void FormLogic::CloseWindow() {
   if (closed_) return;
   closed_ = true;
   if (!stores_) return;
-  if (const Status saved = Save(*stores_); !saved) dialogs_.ShowMessage(saved.error());
+  if (const Result<void> saved = Save(*stores_); !saved) dialogs_.ShowMessage(saved.error());
 }
 
 }  // namespace snipforge

@@ -108,7 +108,7 @@ class FormLogic {
   // values, in load order.
   void Load(const StoreLocations& stores);
   // Stores the values; fails with the message the view shows when they could not be stored.
-  [[nodiscard]] Status Save(const StoreLocations& stores) const;
+  [[nodiscard]] Result<void> Save(const StoreLocations& stores) const;
   // Cancels a running conversion and waits for it to end.
   void Close();
   // The window closes: a running conversion stops, leaving the old script, and the values are
