@@ -120,17 +120,20 @@ void BM_CancelledReview(benchmark::State& state) {
 }
 BENCHMARK(BM_CancelledReview)->Arg(4'000'000)->Unit(benchmark::kMillisecond);
 
-void BM_RunConversion(benchmark::State& state) {
+// Whole runs on a list of state.range(0) shuffled frames that `write` puts into a file, with
+// offsets 2 and 3 and minimum length 5, in the given list format.
+void TimeRuns(benchmark::State& state,
+              bool (*write)(const std::string&, const std::vector<std::int32_t>&),
+              ListFormat format) {
   const std::string input = TempPath("frames.txt");
-  if (!bench::WriteFrameList(input, ShuffledFrames(static_cast<std::int32_t>(state.range(0))))) {
-    std::abort();
-  }
+  if (!write(input, ShuffledFrames(static_cast<std::int32_t>(state.range(0))))) std::abort();
   ControlValues controls;
   controls.tInput = input;
   controls.tOutput = TempPath("run.avs");
   controls.tOffsetBefore = "2";
   controls.tOffsetAfter = "3";
   controls.tMinLength = "5";
+  controls.cboListFormat = static_cast<int>(format);
   for (auto _ : state) {
     if (!RunConversion(controls).ok) std::abort();
   }
@@ -138,27 +141,15 @@ void BM_RunConversion(benchmark::State& state) {
   std::filesystem::remove(controls.tOutput);
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+
+void BM_RunConversion(benchmark::State& state) {
+  TimeRuns(state, bench::WriteFrameList, ListFormat::kPlain);
+}
 BENCHMARK(BM_RunConversion)->Arg(1'000'000)->Arg(4'000'000)->Unit(benchmark::kMillisecond);
 
 // A list of ranges in the auto format, a range a line ("10-14"), as range lists are written.
 void BM_RunConversionOfRanges(benchmark::State& state) {
-  const std::string input = TempPath("ranges.txt");
-  if (!bench::WriteRangeList(input, ShuffledFrames(static_cast<std::int32_t>(state.range(0))))) {
-    std::abort();
-  }
-  ControlValues controls;
-  controls.tInput = input;
-  controls.tOutput = TempPath("ranges.avs");
-  controls.tOffsetBefore = "2";
-  controls.tOffsetAfter = "3";
-  controls.tMinLength = "5";
-  controls.cboListFormat = static_cast<int>(ListFormat::kAuto);
-  for (auto _ : state) {
-    if (!RunConversion(controls).ok) std::abort();
-  }
-  std::filesystem::remove(input);
-  std::filesystem::remove(controls.tOutput);
-  state.SetItemsProcessed(state.iterations() * state.range(0));
+  TimeRuns(state, bench::WriteRangeList, ListFormat::kAuto);
 }
 BENCHMARK(BM_RunConversionOfRanges)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
