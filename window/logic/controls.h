@@ -140,9 +140,11 @@ inline constexpr auto kControls = [] {
   });
 }();
 
-// The control's object name: its own, or the name of the option whose value it holds.
+// The control's object name: its own, or the name of the option whose value it holds (only
+// such a control has none of its own). It compares no addresses, which GCC 12 cannot do at
+// compile time in a build with sanitizers.
 constexpr std::string_view NameOf(const ControlRow& control) {
-  return control.name.empty() && control.option != nullptr ? control.option->name : control.name;
+  return control.name.empty() ? control.option->name : control.name;
 }
 
 // The place of the row named `name`; kControls.size() when there is none.
